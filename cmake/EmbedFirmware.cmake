@@ -1,0 +1,2 @@
+# Turns the catalogue's image and release-notes files into generated C++ sources.
+set(VX_FIRMWARE_SOURCES "")

@@ -1,0 +1,48 @@
+#include "platform/Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+class SteadyClock final : public Clock {
+public:
+    void sleepMs(uint32_t ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    uint32_t tickMs() override {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    }
+    int64_t counter() override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    int64_t counterFrequency() override { return 1'000'000'000; }
+};
+
+std::unique_ptr<Clock>& installed() {
+    static std::unique_ptr<Clock> instance;
+    return instance;
+}
+
+}  // namespace
+
+Clock& currentClock() {
+    auto& instance = installed();
+    if (!instance)
+        instance = std::make_unique<SteadyClock>();
+    return *instance;
+}
+
+std::unique_ptr<Clock> installClock(std::unique_ptr<Clock> replacement) {
+    auto previous = std::move(installed());
+    installed() = std::move(replacement);
+    return previous;
+}
+
+}  // namespace platform

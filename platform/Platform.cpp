@@ -1,0 +1,27 @@
+#include "platform/Platform.h"
+
+#include "platform/linux/LinuxPlatform.h"
+
+namespace platform {
+
+namespace {
+std::unique_ptr<Platform>& installed() {
+    static std::unique_ptr<Platform> instance;
+    return instance;
+}
+}  // namespace
+
+Platform& currentPlatform() {
+    auto& instance = installed();
+    if (!instance)
+        instance = std::make_unique<LinuxPlatform>();
+    return *instance;
+}
+
+std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> replacement) {
+    auto previous = std::move(installed());
+    installed() = std::move(replacement);
+    return previous;
+}
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/DeviceInterfaceNode.h"
+
+// The narrow seam between the program and the operating system. The program runs on the Linux
+// implementation (libudev + libusb); tests, benchmarks and the emulator install a virtual bus.
+// Nothing above this layer knows which one it talks to.
+namespace platform {
+
+// Device interface classes the enumeration can ask for.
+enum class InterfaceClass { UsbDevice, Hid, Extra1, Extra2, Extra3 };
+
+// An opened USB device. Destroying it releases the claimed interface and closes the device.
+// All calls block the calling thread; none throws.
+class UsbDevice {
+public:
+    virtual ~UsbDevice() = default;
+
+    // Number of the interface whose descriptor lists `endpoint`, or -1. Reads descriptors
+    // already fetched at open; does not block.
+    virtual int interfaceOfEndpoint(uint8_t endpoint) = 0;
+
+    // Detaches a kernel driver bound to the interface, then claims it. False when either fails.
+    virtual bool claimInterface(int interfaceNumber) = 0;
+
+    // One bulk transfer of `length` bytes on `endpoint` (IN when bit 7 is set), bounded by
+    // `timeoutMs`. Returns the bytes moved (an IN transfer ends early on a short packet), or -1
+    // when it failed, stalled, the device left, or time ran out. A transfer that ran out of time
+    // is cancelled and reaped before the call returns, so it never touches `data` afterwards.
+    virtual int bulkTransfer(uint8_t endpoint, void* data, int length, unsigned timeoutMs) = 0;
+
+    // One control transfer on the default pipe, bounded by `timeoutMs`. Returns the bytes of the
+    // data stage moved (0 without one), or -1 on refusal (stall), failure or time-out.
+    virtual int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value,
+                                uint16_t index, void* data, uint16_t length,
+                                unsigned timeoutMs) = 0;
+};
+
+// An opened HID device, for its string descriptors. Each query fills `buffer` (`bytes` long)
+// with a NUL-terminated UTF-16 text and answers true, or answers false.
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    virtual bool manufacturerString(uint16_t* buffer, std::size_t bytes) = 0;
+    virtual bool productString(uint16_t* buffer, std::size_t bytes) = 0;
+    virtual bool serialNumberString(uint16_t* buffer, std::size_t bytes) = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The present interfaces of a class in the system's enumeration order, at most `maxEntries`
+    // of them. An entry that could not be read is an empty slot; the listing goes on after it.
+    // Touches no device, never blocks on one, never throws.
+    virtual std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,
+                                                                           int maxEntries) = 0;
+
+    // Opens a listed device path for transfers. Null when the path no longer resolves to a
+    // device or the device cannot be opened (absent, no permission, claimed elsewhere).
+    virtual std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) = 0;
+
+    // Opens a listed HID device path for its strings. Null when it cannot be opened.
+    virtual std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) = 0;
+};
+
+// The platform of this process. The Linux implementation unless another one was installed.
+Platform& currentPlatform();
+
+// Makes `replacement` the platform of this process and hands back the previous one (null when
+// none had been made yet). Whoever builds the process decides; nothing outside code selects it.
+std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> replacement);
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+#include "platform/linux/LinuxPlatform.h"
+
+namespace platform {
+
+std::vector<std::optional<DeviceInterfaceNode>> LinuxPlatform::listInterfaces(InterfaceClass cls,
+                                                                              int maxEntries) {
+    return linuxListInterfaces(cls, maxEntries);
+}
+
+std::unique_ptr<UsbDevice> LinuxPlatform::openUsbDevice(const std::string& devicePath) {
+    return linuxOpenUsbDevice(devicePath);
+}
+
+std::unique_ptr<HidDevice> LinuxPlatform::openHidDevice(const std::string& devicePath) {
+    return linuxOpenHidDevice(devicePath);
+}
+
+}  // namespace platform

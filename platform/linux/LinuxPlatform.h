@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+// The real system: libudev for listing, libusb over the kernel's usbdevfs for transfers,
+// hidraw for HID strings. Nothing is opened until a device is.
+class LinuxPlatform final : public Platform {
+public:
+    std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,
+                                                                   int maxEntries) override;
+    std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) override;
+    std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
+};
+
+// The three parts of the Linux backend, one file each.
+std::vector<std::optional<DeviceInterfaceNode>> linuxListInterfaces(InterfaceClass cls,
+                                                                    int maxEntries);
+std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath);
+std::unique_ptr<HidDevice> linuxOpenHidDevice(const std::string& devicePath);
+
+}  // namespace platform
