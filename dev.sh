@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# One entry point for developers and CI:
+#   ./dev.sh run   installs what is missing, builds and starts Velantrix Update
+#   ./dev.sh test  installs what is missing, builds and runs the whole test suite
+# Both are idempotent: a second run installs nothing and rebuilds only what changed.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_DIR=${BUILD_DIR:-build}
+PACKAGES=(
+    cmake make g++ pkg-config python3
+    qt6-base-dev libusb-1.0-0-dev libudev-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth umockdev libumockdev-dev
+)
+
+install_missing() {
+    local missing=() pkg
+    for pkg in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure() {
+    local options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    [ -n "${CI:-}" ] && options+=(-DVX_WERROR=ON)
+    if [ ! -f "$BUILD_DIR/CMakeCache.txt" ] || [ -n "${CI:-}" ]; then
+        cmake -S . -B "$BUILD_DIR" "${options[@]}"
+    fi
+}
+
+build() { cmake --build "$BUILD_DIR" -j"$(nproc)"; }
+
+case "${1:-}" in
+run)
+    install_missing
+    configure
+    build
+    shift
+    exec "$BUILD_DIR/velantrix-update" "$@"
+    ;;
+test)
+    install_missing
+    configure
+    build
+    ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 600
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,136 @@
+#include "ui/Updater.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+Updater* mainWindow = nullptr;
+
+namespace {
+
+// The literal ratios, not 4/3, 16/9 or the exact golden ratio: the window sizes must not drift.
+constexpr double aspectRatios[] = {1.333, 1.778, 1.618};
+
+QLabel* makeHardwareLabel(const char* objectName, const char* toolTip) {
+    auto* label = new QLabel;
+    label->setObjectName(QLatin1String(objectName));
+    label->setToolTip(QLatin1String(toolTip));
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    return label;
+}
+
+}  // namespace
+
+Updater::Updater(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Velantrix Update"));
+
+    auto* central = new QWidget;
+    auto* centralLayout = new QVBoxLayout(central);
+
+    hardwareGroup = new QGroupBox(QStringLiteral("Hardware"));
+    hardwareGroup->setObjectName(QStringLiteral("hardwareGroup"));
+    auto* hardwareLayout = new QHBoxLayout(hardwareGroup);
+    variantLabel =
+        makeHardwareLabel("variantLabel", "The variant of the currently connected Velantrix");
+    serialNumberLabel = makeHardwareLabel("serialNumberLabel",
+                                          "The serial number of the currently connected Velantrix");
+    hardwareLayout->addWidget(variantLabel);
+    hardwareLayout->addWidget(serialNumberLabel);
+    centralLayout->addWidget(hardwareGroup);
+
+    firmwareGroup = new QGroupBox(QStringLiteral("Firmware"));
+    firmwareGroup->setObjectName(QStringLiteral("firmwareGroup"));
+    auto* firmwareLayout = new QHBoxLayout(firmwareGroup);
+    firmwareLayout->setContentsMargins(0, 0, 0, 0);
+    firmwareStack = new QStackedWidget;
+    firmwareStack->setObjectName(QStringLiteral("firmwareStack"));
+    firmwareStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    emptyPage = new QWidget;
+    emptyPage->setObjectName(QStringLiteral("emptyPage"));
+    firmwareStack->addWidget(emptyPage);
+    firmwareLayout->addWidget(firmwareStack);
+    centralLayout->addWidget(firmwareGroup);
+
+    auto* statusGroup = new QGroupBox(QStringLiteral("Status"));
+    statusGroup->setObjectName(QStringLiteral("statusGroup"));
+    auto* statusLayout = new QVBoxLayout(statusGroup);
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    progressBar = new QProgressBar;
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setTextVisible(false);
+    statusLayout->addWidget(statusLabel);
+    statusLayout->addWidget(progressBar);
+    centralLayout->addWidget(statusGroup);
+
+    // The first poll runs before the window is shown, so its first picture is already right.
+    auto* pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    connect(pollTimer, &QTimer::timeout, this, &Updater::poll);
+    pollTimer->start(1000);
+    poll();
+
+    resize(sizeForColumns(font(), 120, AspectGolden));
+    setCentralWidget(central);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const int cx = (area.left() + area.right()) / 2;
+        const int cy = (area.top() + area.bottom()) / 2;
+        move(cx - width() / 2, cy - height() / 2);
+    }
+}
+
+Updater::~Updater() = default;
+
+QSize Updater::sizeForColumns(const QFont& font, int columns, AspectRatio aspect) {
+    const int width = QFontMetrics(font).averageCharWidth() * columns;
+    const int height = static_cast<int>(width / aspectRatios[aspect]);
+    return {width, height};
+}
+
+void Updater::setStatus(const QString& text, bool repaint) {
+    QString sentence = text;
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+        if (!sentence.endsWith(QLatin1Char('.'))) sentence += QLatin1Char('.');
+    }
+    statusLabel->setText(sentence);
+    if (repaint) statusLabel->repaint();
+}
+
+void Updater::setSerialNumber(const QString& serial) {
+    serialNumberLabel->setText(QStringLiteral("<b>Serial Number:</b> ") + serial);
+}
+
+void Updater::setVariant(const QString& name) {
+    variantLabel->setText(QStringLiteral("<b>Variant:</b> ") + name);
+}
+
+void Updater::setPollingEnabled(bool enabled) { pollingEnabled = enabled; }
+
+void Updater::invalidatePanel() { panelCurrent = false; }
+
+void Updater::progress(int step, int steps, const char* taskdesc, const char* /*units*/) {
+    if (taskdesc) setStatus(QString::fromLatin1(taskdesc), true);
+    if (steps != -1) progressBar->setMaximum(steps);
+    progressBar->setValue(step);
+    if (progressBar->maximum() == step) {
+        progressBar->setValue(0);
+        setStatus(QString(), true);
+    }
+    // The update runs on this thread; pumping events here keeps the window alive meanwhile.
+    QCoreApplication::processEvents();
+}
+
+void Updater::poll() {
+    if (!pollingEnabled) return;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QFont>
+#include <QMainWindow>
+#include <QSize>
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QStackedWidget;
+class VelantrixUpdaterWidget;
+
+// The program's one window: the attached probe's identity ("Hardware"), the per-probe firmware
+// panel ("Firmware") and a status line with a progress bar ("Status"). A one-second poll keeps
+// them in step with what is attached.
+class Updater : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum AspectRatio { Aspect4x3 = 0, Aspect16x9 = 1, AspectGolden = 2 };
+
+    explicit Updater(QWidget* parent = nullptr);
+    ~Updater() override;
+
+    // The status sentence: first letter capitalised, one full stop at the end; empty clears.
+    // `repaint` draws it at once instead of on the next pass of the event loop.
+    void setStatus(const QString& text, bool repaint);
+    void setSerialNumber(const QString& serial);
+    void setVariant(const QString& name);
+    // Switched off by a running update so that the poll leaves the probe and panel alone.
+    void setPollingEnabled(bool enabled);
+    // Marks the panel stale so the next polls rebuild it and read the firmware back.
+    void invalidatePanel();
+
+    bool isPollingEnabled() const { return pollingEnabled; }
+    bool isPanelCurrent() const { return panelCurrent; }
+
+    // Width from the font's average character width times `columns`; height from the ratio.
+    static QSize sizeForColumns(const QFont& font, int columns, AspectRatio aspect);
+
+public slots:
+    void progress(int step, int steps, const char* taskdesc, const char* units);
+
+protected slots:
+    void poll();
+
+private:
+    QLabel* statusLabel;
+    QProgressBar* progressBar;
+    QGroupBox* hardwareGroup;
+    QLabel* serialNumberLabel;
+    QLabel* variantLabel;
+    QGroupBox* firmwareGroup;
+    QStackedWidget* firmwareStack;
+    QWidget* emptyPage;
+    VelantrixUpdaterWidget* firmwarePanel = nullptr;
+    QString currentSerialNumber;
+    bool panelCurrent = true;
+    bool pollingEnabled = true;
+};
+
+// The one window, set by main once it is built and valid until the process ends.
+extern Updater* mainWindow;
