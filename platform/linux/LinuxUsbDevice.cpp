@@ -1,10 +1,153 @@
+#include <fcntl.h>
+#include <libusb.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/UsbDeviceNode.h"
 
 namespace platform {
 
-// Placeholder until the libusb device lands.
-std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string&) {
-    return nullptr;
+namespace {
+
+// A file descriptor as a unique_ptr "pointer": -1 is the null value.
+struct FdCloser {
+    struct pointer {
+        int fd = -1;
+        pointer() = default;
+        pointer(std::nullptr_t) {}
+        explicit pointer(int descriptor) : fd(descriptor) {}
+        explicit operator bool() const { return fd >= 0; }
+        friend bool operator==(pointer, pointer) = default;
+    };
+    void operator()(pointer p) const { ::close(p.fd); }
+};
+using UniqueFd = std::unique_ptr<int, FdCloser>;
+
+struct ContextExit {
+    void operator()(libusb_context* context) const { libusb_exit(context); }
+};
+struct HandleClose {
+    void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
+};
+struct ConfigFree {
+    void operator()(libusb_config_descriptor* config) const {
+        libusb_free_config_descriptor(config);
+    }
+};
+using HandlePtr = std::unique_ptr<libusb_device_handle, HandleClose>;
+using ConfigPtr = std::unique_ptr<libusb_config_descriptor, ConfigFree>;
+
+// One context for the process, made at the first open. Devices are handed to libusb as open
+// file descriptors, so it never scans the bus and needs no udev of its own.
+libusb_context* sharedContext() {
+    static const std::unique_ptr<libusb_context, ContextExit> context = [] {
+        libusb_set_option(nullptr, LIBUSB_OPTION_NO_DEVICE_DISCOVERY);
+        libusb_context* made = nullptr;
+        if (libusb_init(&made) != LIBUSB_SUCCESS)
+            made = nullptr;
+        return std::unique_ptr<libusb_context, ContextExit>(made);
+    }();
+    return context.get();
+}
+
+// libusb reads a time-out of 0 as "wait for ever"; the interface promises a bound.
+unsigned boundedTimeout(unsigned timeoutMs) {
+    return timeoutMs == 0 ? 1 : timeoutMs;
+}
+
+class LinuxUsbDevice final : public UsbDevice {
+public:
+    LinuxUsbDevice(UniqueFd descriptor, HandlePtr handle_, ConfigPtr config_)
+        : fd(std::move(descriptor)), handle(std::move(handle_)), config(std::move(config_)) {}
+
+    // Members then go in reverse order: the libusb handle before the descriptor it wraps. A
+    // kernel driver detached at claim time is left detached: re-binding it (a serial driver on
+    // a bridge) would only invite other programs to poke the probe.
+    ~LinuxUsbDevice() override {
+        if (claimed >= 0)
+            libusb_release_interface(handle.get(), claimed);
+    }
+
+    int interfaceOfEndpoint(uint8_t endpoint) override {
+        if (!config)
+            return -1;
+        for (int i = 0; i < config->bNumInterfaces; ++i) {
+            const libusb_interface& iface = config->interface[i];
+            for (int a = 0; a < iface.num_altsetting; ++a) {
+                const libusb_interface_descriptor& setting = iface.altsetting[a];
+                for (int e = 0; e < setting.bNumEndpoints; ++e)
+                    if (setting.endpoint[e].bEndpointAddress == endpoint)
+                        return setting.bInterfaceNumber;
+            }
+        }
+        return -1;
+    }
+
+    bool claimInterface(int interfaceNumber) override {
+        if (claimed == interfaceNumber)
+            return true;
+        if (claimed >= 0)
+            return false;  // one interface per device object
+        if (libusb_kernel_driver_active(handle.get(), interfaceNumber) == 1 &&
+            libusb_detach_kernel_driver(handle.get(), interfaceNumber) != LIBUSB_SUCCESS)
+            return false;
+        if (libusb_claim_interface(handle.get(), interfaceNumber) != LIBUSB_SUCCESS)
+            return false;
+        claimed = interfaceNumber;
+        return true;
+    }
+
+    int bulkTransfer(uint8_t endpoint, void* data, int length, unsigned timeoutMs) override {
+        // On a time-out libusb has cancelled and reaped the transfer before it returns, so
+        // `data` is never written afterwards; bytes moved before it ran out are not reported.
+        int moved = 0;
+        const int result =
+            libusb_bulk_transfer(handle.get(), endpoint, static_cast<unsigned char*>(data), length,
+                                 &moved, boundedTimeout(timeoutMs));
+        return result == LIBUSB_SUCCESS ? moved : -1;
+    }
+
+    int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
+                        void* data, uint16_t length, unsigned timeoutMs) override {
+        const int result = libusb_control_transfer(handle.get(), requestType, request, value, index,
+                                                   static_cast<unsigned char*>(data), length,
+                                                   boundedTimeout(timeoutMs));
+        return result >= 0 ? result : -1;
+    }
+
+private:
+    UniqueFd fd;
+    HandlePtr handle;
+    ConfigPtr config;
+    int claimed = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath) {
+    const auto node = usbDeviceNodeOf(devicePath);
+    if (!node)
+        return nullptr;
+    UniqueFd fd(FdCloser::pointer(::open(node->c_str(), O_RDWR | O_CLOEXEC)));
+    if (!fd)
+        return nullptr;
+    libusb_context* context = sharedContext();
+    if (!context)
+        return nullptr;
+    libusb_device_handle* wrapped = nullptr;
+    if (libusb_wrap_sys_device(context, static_cast<intptr_t>(fd.get().fd), &wrapped) !=
+        LIBUSB_SUCCESS)
+        return nullptr;
+    HandlePtr handle(wrapped);
+    // Without descriptors no endpoint is found, and the link reports that it cannot claim.
+    libusb_config_descriptor* rawConfig = nullptr;
+    if (libusb_get_active_config_descriptor(libusb_get_device(handle.get()), &rawConfig) !=
+        LIBUSB_SUCCESS)
+        rawConfig = nullptr;
+    return std::make_unique<LinuxUsbDevice>(std::move(fd), std::move(handle), ConfigPtr(rawConfig));
 }
 
 }  // namespace platform

@@ -1,0 +1,42 @@
+#include "link/USBDataLink.h"
+
+#include <climits>
+
+#include "app/HException.h"
+
+USBDataLink::USBDataLink(const USBDeviceInfo& info, uint8_t outPipe_, uint8_t inPipe_)
+    : outPipe(outPipe_), inPipe(inPipe_) {
+    auto opened = platform::currentPlatform().openUsbDevice(info.devicePath);
+    if (!opened)
+        throw HException("Cannot open USB driver");
+    // Both pipes must belong to one interface: that is the one interface this link claims.
+    const int interfaceNumber = opened->interfaceOfEndpoint(inPipe);
+    if (interfaceNumber < 0 || opened->interfaceOfEndpoint(outPipe) != interfaceNumber ||
+        !opened->claimInterface(interfaceNumber))
+        throw HException("Cannot claim USB interface");  // `opened` closes the device
+    device = std::move(opened);
+}
+
+USBDataLink::~USBDataLink() = default;
+
+int USBDataLink::read(void* buffer, unsigned length) {
+    if (length > INT_MAX)
+        return -1;
+    return device->bulkTransfer(inPipe, buffer, static_cast<int>(length), readTimeout);
+}
+
+int USBDataLink::write(const void* buffer, unsigned length) {
+    if (length > INT_MAX)
+        return -1;
+    // An OUT transfer only reads from the buffer; the transfer call is shared with IN.
+    return device->bulkTransfer(outPipe, const_cast<void*>(buffer), static_cast<int>(length),
+                                readTimeout);
+}
+
+bool USBDataLink::controlTransfer(uint8_t direction, uint8_t type, uint8_t recipient,
+                                  uint8_t request, uint16_t value, uint16_t index, void* data,
+                                  uint16_t length) {
+    const auto requestType = static_cast<uint8_t>(direction | type | recipient);
+    return device->controlTransfer(requestType, request, value, index, data, length,
+                                   kControlTimeoutMs) >= 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "link/HDataLink.h"
+#include "link/USBDeviceInfo.h"
+#include "platform/Platform.h"
+
+// A data link over one bulk OUT and one bulk IN pipe of a probe served by the generic USB
+// driver. Also the carrier inside the FTDI link, which uses its control transfers.
+class USBDataLink : public HDataLink {
+public:
+    // Opens `device.devicePath` and claims the interface that owns both pipes. Throws
+    // HException "Cannot open USB driver" when the path does not lead to a device that can be
+    // opened, and "Cannot claim USB interface" (device closed again) when the interface cannot
+    // be had.
+    USBDataLink(const USBDeviceInfo& device, uint8_t outPipe, uint8_t inPipe);
+    ~USBDataLink() override;
+
+    // One bulk transfer of the full length each, bounded by readTimeout in both directions.
+    // A read ends early on a short packet. -1 when the transfer failed or time ran out.
+    int read(void* buffer, unsigned length) override;
+    int write(const void* buffer, unsigned length) override;
+
+    // A synchronous transfer on the default pipe; the request type is direction | type |
+    // recipient. True when the device completed it. Bounded by kControlTimeoutMs, not by the
+    // link's timeouts.
+    bool controlTransfer(uint8_t direction, uint8_t type, uint8_t recipient, uint8_t request,
+                         uint16_t value, uint16_t index, void* data, uint16_t length);
+
+    // The USB specification gives a device 5 s to complete a control request with a data stage
+    // (and far less without one), and generic drivers use the same default for the default
+    // pipe: a device that has not answered by then never will, and the program must not hang
+    // on it.
+    static constexpr unsigned kControlTimeoutMs = 5000;
+
+private:
+    std::unique_ptr<platform::UsbDevice> device;
+    uint8_t outPipe;
+    uint8_t inPipe;
+};
