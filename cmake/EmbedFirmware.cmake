@@ -1,2 +1,36 @@
-# Turns the catalogue's image and release-notes files into generated C++ sources.
+# Turns the catalogue's image and release-notes files into generated C++ sources, so that the
+# program reads nothing from disk at run time. A small host tool writes one header and one source
+# per file; they are rebuilt whenever the file changes.
+#
+# Sets VX_FIRMWARE_SOURCES (the generated sources and headers, for velantrix_core) and gives
+# firmware/FirmwareCatalogue.cpp the include path under which it finds "embedded/<name>.h".
+
+add_executable(vx_embed_file ${CMAKE_CURRENT_SOURCE_DIR}/tools/embed-file.cpp)
+
+set(VX_EMBED_INCLUDE_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated)
+set(VX_EMBED_DIR ${VX_EMBED_INCLUDE_DIR}/embedded)
+file(MAKE_DIRECTORY ${VX_EMBED_DIR})
+
 set(VX_FIRMWARE_SOURCES "")
+
+# embed_firmware_file(<input relative to the source dir> <symbol> binary|text)
+function(embed_firmware_file input symbol mode)
+    set(header ${VX_EMBED_DIR}/${symbol}.h)
+    set(source ${VX_EMBED_DIR}/${symbol}.cpp)
+    add_custom_command(
+        OUTPUT ${header} ${source}
+        COMMAND vx_embed_file ${CMAKE_CURRENT_SOURCE_DIR}/${input} ${symbol} ${header} ${source}
+                ${mode}
+        DEPENDS vx_embed_file ${CMAKE_CURRENT_SOURCE_DIR}/${input}
+        COMMENT "Embedding ${input}"
+        VERBATIM)
+    set(VX_FIRMWARE_SOURCES ${VX_FIRMWARE_SOURCES} ${header} ${source} PARENT_SCOPE)
+endfunction()
+
+foreach(variant heron wren kestrel osprey egret)
+    embed_firmware_file(firmware/images/${variant}.bin ${variant}Image binary)
+    embed_firmware_file(firmware/notes/${variant}.txt ${variant}Notes text)
+endforeach()
+
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/firmware/FirmwareCatalogue.cpp
+    PROPERTIES INCLUDE_DIRECTORIES ${VX_EMBED_INCLUDE_DIR})
