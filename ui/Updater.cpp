@@ -101,10 +101,12 @@ void Updater::setStatus(const QString& text, bool repaint) {
     QString sentence = text;
     if (!sentence.isEmpty()) {
         sentence[0] = sentence[0].toUpper();
-        if (!sentence.endsWith(QLatin1Char('.'))) sentence += QLatin1Char('.');
+        if (!sentence.endsWith(QLatin1Char('.')))
+            sentence += QLatin1Char('.');
     }
     statusLabel->setText(sentence);
-    if (repaint) statusLabel->repaint();
+    if (repaint)
+        statusLabel->repaint();
 }
 
 void Updater::setSerialNumber(const QString& serial) {
@@ -115,13 +117,19 @@ void Updater::setVariant(const QString& name) {
     variantLabel->setText(QStringLiteral("<b>Variant:</b> ") + name);
 }
 
-void Updater::setPollingEnabled(bool enabled) { pollingEnabled = enabled; }
+void Updater::setPollingEnabled(bool enabled) {
+    pollingEnabled = enabled;
+}
 
-void Updater::invalidatePanel() { panelCurrent = false; }
+void Updater::invalidatePanel() {
+    panelCurrent = false;
+}
 
 void Updater::progress(int step, int steps, const char* taskdesc, const char* /*units*/) {
-    if (taskdesc) setStatus(QString::fromLatin1(taskdesc), true);
-    if (steps != -1) progressBar->setMaximum(steps);
+    if (taskdesc)
+        setStatus(QString::fromLatin1(taskdesc), true);
+    if (steps != -1)
+        progressBar->setMaximum(steps);
     progressBar->setValue(step);
     if (progressBar->maximum() == step) {
         progressBar->setValue(0);
@@ -129,8 +137,4 @@ void Updater::progress(int step, int steps, const char* taskdesc, const char* /*
     }
     // The update runs on this thread; pumping events here keeps the window alive meanwhile.
     QCoreApplication::processEvents();
-}
-
-void Updater::poll() {
-    if (!pollingEnabled) return;
 }

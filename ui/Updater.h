@@ -46,6 +46,9 @@ protected slots:
     void poll();
 
 private:
+    // No probe, or several: captions alone, both areas off, the empty page.
+    void showNoProbe(const QString& status);
+
     QLabel* statusLabel;
     QProgressBar* progressBar;
     QGroupBox* hardwareGroup;

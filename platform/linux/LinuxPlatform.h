@@ -14,7 +14,7 @@ public:
     std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
 };
 
-// The three parts of the Linux backend, one file each.
+// The parts of the Linux backend, each in a file of its own.
 std::vector<std::optional<DeviceInterfaceNode>> linuxListInterfaces(InterfaceClass cls,
                                                                     int maxEntries);
 std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath);

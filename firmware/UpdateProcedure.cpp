@@ -1,0 +1,123 @@
+#include "firmware/UpdateProcedure.h"
+
+#include "app/HException.h"
+#include "firmware/FirmwareImage.h"
+#include "link/openDataLink.h"
+#include "loader/LoaderProtocol.h"
+#include "platform/Clock.h"
+
+namespace {
+
+struct Phase {
+    const char* taskdesc;
+    uint32_t block;
+    const char* prefix;
+};
+
+constexpr Phase erasePhase{"Erasing memory, do not remove Velantrix", 0x2000, "Erase failed : "};
+constexpr Phase downloadPhase{"Downloading firmware, do not remove Velantrix", 0x1000,
+                              "Download failed : "};
+constexpr Phase verifyPhase{"Verifying firmware", 0x2000, "Verify failed : "};
+
+constexpr unsigned linkTimeoutMs = 60000;
+constexpr unsigned reopenAttempts = 10;  // after the first try, so eleven in all
+constexpr uint32_t reopenPauseMs = 1000;
+
+// Full blocks in a loop, then whatever is left in one request, with progress after each.
+template <typename Request>
+void runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t* data,
+              const UpdateProgress& progress, Request request) {
+    try {
+        progress(0, static_cast<int>(size), phase.taskdesc, "bytes");
+        uint32_t done = 0;
+        uint32_t remaining = size;
+        while (remaining > phase.block) {
+            request(address, phase.block, data);
+            done += phase.block;
+            remaining -= phase.block;
+            address += phase.block;
+            if (data)
+                data += phase.block;
+            progress(static_cast<int>(done), -1, nullptr, nullptr);
+        }
+        if (remaining != 0) {
+            request(address, remaining, data);
+            progress(static_cast<int>(done + remaining), -1, nullptr, nullptr);
+        }
+    } catch (HException& e) {
+        progress(static_cast<int>(size), -1, nullptr, nullptr);
+        throw HException(phase.prefix + e.message());
+    }
+}
+
+}  // namespace
+
+void eraseImage(HDataLink& link, uint32_t address, uint32_t size, const UpdateProgress& progress) {
+    runPhase(erasePhase, address, size, nullptr, progress,
+             [&](uint32_t at, uint32_t n, const uint8_t*) { memoryErase(link, at, n); });
+}
+
+void downloadImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
+                   const UpdateProgress& progress) {
+    runPhase(
+        downloadPhase, address, size, data, progress,
+        [&](uint32_t at, uint32_t n, const uint8_t* bytes) { memoryWrite(link, at, n, bytes); });
+}
+
+void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
+                 const UpdateProgress& progress) {
+    runPhase(verifyPhase, address, size, data, progress,
+             [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
+                 if (!crcCheck(link, at, n, bytes))
+                     throw HException("crc check mismatch");
+             });
+}
+
+std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device) {
+    std::unique_ptr<HDataLink> link = openDataLink(device);
+    if (!link)
+        throw HException("this Velantrix variant cannot be updated over its USB connection");
+    link->setTimeout(linkTimeoutMs);
+    return link;
+}
+
+void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                   bool firmwareInstalled, const FirmwareImage& row) {
+    if (!(firmwareInstalled && row.reopenAfterConnect)) {
+        // A reopen that failed earlier may have left the panel without a link.
+        if (!link)
+            link = openUpdateLink(device);
+        loaderConnect(*link);
+        return;
+    }
+    // The firmware answers this connect by restarting into the loader, which drops the link;
+    // whatever it answers is of no use.
+    if (link) {
+        try {
+            loaderConnect(*link);
+        } catch (HException&) {
+        }
+    }
+    for (unsigned attemptsLeft = reopenAttempts;; --attemptsLeft) {
+        try {
+            link.reset();
+            platform::currentClock().sleepMs(reopenPauseMs);
+            link = openUpdateLink(device);
+            loaderConnect(*link);
+            return;
+        } catch (HException&) {
+            if (attemptsLeft == 0)
+                throw;
+        }
+    }
+}
+
+void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                     bool firmwareInstalled, const FirmwareImage& row,
+                     const UpdateProgress& progress) {
+    connectLoader(link, device, firmwareInstalled, row);
+    eraseImage(*link, row.address, row.size, progress);
+    downloadImage(*link, row.address, row.size, row.data, progress);
+    verifyImage(*link, row.address, row.size, row.data, progress);
+    loaderDisconnect(*link);
+}

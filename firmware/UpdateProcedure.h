@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "link/HDataLink.h"
+#include "link/USBDeviceInfo.h"
+
+struct FirmwareImage;
+
+// Progress of one update phase: `step` units of `steps` done (steps -1: total unchanged),
+// `taskdesc` a new task sentence or null, `units` the unit name or null.
+using UpdateProgress =
+    std::function<void(int step, int steps, const char* taskdesc, const char* units)>;
+
+// The three phases. Each reports 0 of `size` with its sentence first and `size` last, whether
+// it succeeds or fails, and throws HException with its prefix ("Erase failed : " ...) in front
+// of the loader's message. Requests are at most 8 KiB (erase, CRC) and 4 KiB (write), straight
+// from `data` without copying; verification stops at the first block whose CRC differs.
+void eraseImage(HDataLink& link, uint32_t address, uint32_t size, const UpdateProgress& progress);
+void downloadImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
+                   const UpdateProgress& progress);
+void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
+                 const UpdateProgress& progress);
+
+// Makes a link for the probe as the program always does, with both bounds at 60 s. Throws
+// HException when it cannot be opened, or when the variant has no link this program can use.
+std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device);
+
+// Connects to the loader. A probe that runs firmware of a variant that restarts into its loader
+// on connect is connected once (ignoring the outcome), then the link is re-made and connected
+// up to eleven times, one second apart, while the probe comes back. `link` may end up empty
+// when the last attempt failed to make one.
+void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                   bool firmwareInstalled, const FirmwareImage& row);
+
+// Connect, erase, write, verify and disconnect: the whole update of `row` onto the probe.
+// Throws HException with the message the user is to see; nothing is rolled back.
+void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                     bool firmwareInstalled, const FirmwareImage& row,
+                     const UpdateProgress& progress);

@@ -1,0 +1,150 @@
+#include "ui/VelantrixUpdaterWidget.h"
+
+#include <QFont>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "app/ErrorReporter.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/UpdateProcedure.h"
+#include "loader/LoaderInfo.h"
+#include "loader/LoaderProtocol.h"
+#include "ui/Updater.h"
+
+namespace {
+
+const QString versionCaption = QStringLiteral("<b>Version: </b>");
+
+QString fromLatin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+}  // namespace
+
+VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidget* parent)
+    : UpdaterWidget(parent), deviceInfo(info) {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* installedGroup = new QGroupBox(QStringLiteral("Currently Installed Firmware"));
+    auto* installedLayout = new QHBoxLayout(installedGroup);
+    installedVersionLabel = new QLabel;
+    installedVersionLabel->setObjectName(QStringLiteral("installedVersionLabel"));
+    installedVersionLabel->setToolTip(QStringLiteral(
+        "The version description of the firmware currently installed on the Velantrix"));
+    installedLayout->addWidget(installedVersionLabel);
+    layout->addWidget(installedGroup);
+
+    auto* offeredGroup = new QGroupBox(QStringLiteral("Install Firmware"));
+    auto* offeredLayout = new QVBoxLayout(offeredGroup);
+    offeredVersionLabel = new QLabel;
+    offeredVersionLabel->setObjectName(QStringLiteral("offeredVersionLabel"));
+    offeredVersionLabel->setToolTip(
+        QStringLiteral("The version description of the currently selected firmware image file"));
+    offeredLayout->addWidget(offeredVersionLabel);
+
+    releaseNotesView = new QTextEdit;
+    releaseNotesView->setObjectName(QStringLiteral("releaseNotesView"));
+    releaseNotesView->setReadOnly(true);
+    releaseNotesView->setLineWrapMode(QTextEdit::NoWrap);
+    QFont notesFont = releaseNotesView->font();
+    notesFont.setFamily(QStringLiteral("Courier New"));
+    // Where that face is missing, still a fixed-pitch one: the notes are laid out in columns.
+    notesFont.setStyleHint(QFont::Monospace);
+    releaseNotesView->setFont(notesFont);
+    offeredLayout->addWidget(releaseNotesView);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(new QLabel, 1);
+    installButton = new QPushButton(QStringLiteral("&Install Firmware"));
+    installButton->setObjectName(QStringLiteral("installButton"));
+    installButton->setDefault(true);
+    installButton->setToolTip(
+        QStringLiteral("Click to download selected firmware image onto Velantrix"));
+    buttonRow->addWidget(installButton);
+    offeredLayout->addLayout(buttonRow);
+    layout->addWidget(offeredGroup);
+
+    // A failed update ends in the error box here: the exception must not unwind through Qt.
+    connect(installButton, &QPushButton::clicked, this,
+            [this] { reportingErrors([this] { updateFirmware(); }); });
+
+    link = openUpdateLink(deviceInfo);
+    LoaderInfo loaderInfo{};
+    getLoaderInfo(*link, loaderInfo);
+    firmwareInstalled = holdsRecognisedFirmware(loaderInfo);
+    installedVersionLabel->setText(
+        versionCaption + (firmwareInstalled ? fromLatin1(installedFirmwareDescription(loaderInfo))
+                                            : QStringLiteral("<i>Not Installed</i>")));
+    updateImageInfo();
+}
+
+VelantrixUpdaterWidget::~VelantrixUpdaterWidget() = default;
+
+void VelantrixUpdaterWidget::updateImageInfo() {
+    const FirmwareImage* row = findFirmwareImage(deviceInfo);
+    const bool valid = row && isValidImage(*row);
+    QString description = QStringLiteral("<i>Invalid Firmware Image</i>");
+    QString notes;
+    if (valid) {
+        description = fromLatin1(imageVersionDescription(*row));
+        if (row->releaseNotes) {
+            notes = QString::fromLatin1(row->releaseNotes, qsizetype(row->releaseNotesLength));
+        }
+    }
+    installButton->setEnabled(valid);
+    offeredVersionLabel->setText(versionCaption + description);
+    releaseNotesView->setText(notes);
+}
+
+void VelantrixUpdaterWidget::reportProgress(int step, int steps, const char* taskdesc,
+                                            const char* units) {
+    emit progress(step, steps, taskdesc, units);
+}
+
+void VelantrixUpdaterWidget::erase(HDataLink* target, uint32_t address, uint32_t size) {
+    eraseImage(*target, address, size,
+               [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+}
+
+void VelantrixUpdaterWidget::download(HDataLink* target, uint32_t address, uint32_t size,
+                                      const uint8_t* bytes) {
+    downloadImage(
+        *target, address, size, bytes,
+        [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+}
+
+void VelantrixUpdaterWidget::verify(HDataLink* target, uint32_t address, uint32_t size,
+                                    const uint8_t* bytes) {
+    verifyImage(*target, address, size, bytes,
+                [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+}
+
+void VelantrixUpdaterWidget::updateFirmware() {
+    const FirmwareImage* row = findFirmwareImage(deviceInfo);
+    if (!row)
+        return;  // no panel is built for such a probe; nothing to install
+    installButton->setEnabled(false);
+    if (mainWindow)
+        mainWindow->setPollingEnabled(false);
+    try {
+        connectLoader(link, deviceInfo, firmwareInstalled, *row);
+        erase(link.get(), row->address, row->size);
+        download(link.get(), row->address, row->size, row->data);
+        verify(link.get(), row->address, row->size, row->data);
+        loaderDisconnect(*link);
+    } catch (HException&) {
+        installButton->setEnabled(true);
+        if (mainWindow)
+            mainWindow->setPollingEnabled(true);
+        throw;
+    }
+    if (mainWindow)
+        mainWindow->invalidatePanel();
+    installButton->setEnabled(true);
+    if (mainWindow)
+        mainWindow->setPollingEnabled(true);
+}
