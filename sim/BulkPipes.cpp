@@ -38,13 +38,13 @@ int BulkPipes::bulkIn(uint8_t endpoint, std::span<uint8_t> buffer, TransferWait&
         available = queue.readyInFirstChunk(wait.nowUs());
     }
     // Whole packets while they fit; the last packet of the reply may be short. A packet larger
-    // than what is left of the host's buffer is an overflow and fails the transfer.
+    // than what is left of the host's buffer is an overflow: it is lost and the transfer fails.
     std::size_t filled = 0;
     while (available > 0 && filled < buffer.size()) {
         const std::size_t packet = std::min(available, kPacketSize);
+        const std::vector<uint8_t> bytes = queue.take(packet);
         if (buffer.size() - filled < packet)
             return -1;
-        const std::vector<uint8_t> bytes = queue.take(packet);
         std::copy(bytes.begin(), bytes.end(), buffer.begin() + filled);
         filled += packet;
         available -= packet;

@@ -59,15 +59,19 @@ void BusState::settle() {
     }
 }
 
+void BusState::ensureNotElsewhere(const VirtualDevice* device, const std::string& portName) const {
+    for (const Port& port : ports) {
+        if (port.device.get() == device && (port.attachment != 0 || port.returnAtUs) &&
+            port.name != portName)
+            throw std::logic_error("device already attached at " + port.path);
+    }
+}
+
 std::string BusState::attach(std::shared_ptr<VirtualDevice> device, const std::string& portName) {
     if (!device)
         throw std::invalid_argument("no device to attach");
     std::lock_guard lock(mutex);
-    for (const Port& port : ports) {
-        if (port.device == device && (port.attachment != 0 || port.returnAtUs) &&
-            port.name != portName)
-            throw std::logic_error("device already attached at " + port.path);
-    }
+    ensureNotElsewhere(device.get(), portName);
     std::string name = portName;
     if (name.empty()) {
         for (int n = 1; name.empty(); ++n) {
@@ -101,6 +105,7 @@ bool BusState::reattach(const std::string& path) {
     Port* port = findPath(path);
     if (!port)
         return false;
+    ensureNotElsewhere(port->device.get(), port->name);
     unplug(*port);
     plug(*port, AttachReason::PluggedIn);
     return true;

@@ -59,6 +59,8 @@ private:
     };
 
     Port* findPath(const std::string& path);
+    // Throws std::logic_error when `device` is on the bus at a port other than `portName`.
+    void ensureNotElsewhere(const VirtualDevice* device, const std::string& portName) const;
     void plug(Port& port, AttachReason reason);
     void unplug(Port& port);
     void settle();

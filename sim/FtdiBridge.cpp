@@ -105,11 +105,11 @@ int FtdiBridge::bulkIn(uint8_t endpoint, std::span<uint8_t> buffer, TransferWait
         }
         const std::size_t payload = std::min(ready, kPayloadPerPacket);
         const std::size_t packet = kStatusBytes + payload;
+        const std::vector<uint8_t> bytes = queue.take(payload);
         if (buffer.size() - filled < packet)
-            return -1;  // overflow: the host's buffer cannot take the chip's packet
+            return -1;  // overflow: the packet does not fit the host's buffer and is lost
         buffer[filled] = kModemStatus;
         buffer[filled + 1] = kLineStatus;
-        const std::vector<uint8_t> bytes = queue.take(payload);
         std::copy(bytes.begin(), bytes.end(), buffer.begin() + filled + kStatusBytes);
         filled += packet;
         if (packet < kPacketSize || filled == buffer.size())

@@ -24,6 +24,8 @@ public:
 
     VirtualBus();
     ~VirtualBus() override;
+    VirtualBus(const VirtualBus&) = delete;
+    VirtualBus& operator=(const VirtualBus&) = delete;
 
     // Plugs `device` into `port` ("1-2"; "1-2.3" behind a hub; empty: the next free "1-N") and
     // answers its sysfs path, e.g. "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2". Throws

@@ -34,8 +34,19 @@ using Responder = std::function<std::vector<uint8_t>(std::span<const uint8_t> re
 
 // One emulated probe of any variant: its USB face (FTDI bridge, plain bulk pipes, or
 // descriptors only), the resident loader behind it, its flash, a script of faults, an optional
-// timing model and a trace of everything the host did. Attach it to a VirtualBus; create it
-// with makeProbe (ProbeFactory.h). Every member is thread-safe.
+// timing model and a trace of everything the host did. Create it with makeProbe
+// (ProbeFactory.h) and attach it to a VirtualBus. Every member is thread-safe.
+//
+//     sim::VirtualClockScope clock;
+//     sim::VirtualBusScope scope;
+//     auto probe = sim::makeProbe(6, "OS123456", image);
+//     const std::string path = scope.bus().attach(probe);
+//     probe->on(sim::Command::Erase, 3).noReply();   // the third erase goes unanswered
+//     probe->atRequest(40).unplug();                 // the cable comes out at request 40
+//     ... run the program's code against `path` ...
+//     EXPECT_EQ(probe->commandCount(sim::Command::Write), 15);
+//
+// Script steps are used at once; they hold on to the probe.
 class VirtualProbe final : public VirtualDevice, private ProbeLine {
 public:
     VirtualProbe(const ProbeVariant& variant, std::string serial,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/InstanceId.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
@@ -154,4 +156,34 @@ TEST_F(SimTest, VariantsWithoutALinkShowOnlyTheirDescriptors) {
         bus().remove(path);
     }
     EXPECT_THROW(makeProbe(7, "X"), std::invalid_argument);
+}
+
+TEST_F(SimTest, ADeviceIsOnTheBusAtOnePortAtATime) {
+    auto probe = makeProbe(6, "OS000003");
+    const std::string first = bus().attach(probe, "1-4");
+    EXPECT_THROW(bus().attach(probe, "1-5"), std::logic_error);
+    bus().detach(first);
+    const std::string second = bus().attach(probe, "1-5");
+    EXPECT_THROW(bus().reattach(first), std::logic_error);
+    EXPECT_TRUE(bus().isPresent(second));
+}
+
+TEST_F(SimTest, PluggingFromAnotherThreadWhileTheHostTalks) {
+    auto probe = makeProbe(5, "EG000002");
+    const std::string path = bus().attach(probe);
+    std::thread plugger([&] {
+        for (int i = 0; i < 300; ++i) {
+            bus().detach(path);
+            bus().reattach(path);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        platform::currentPlatform().listInterfaces(kUsb, 127);
+        RawTalk talk(path, true);
+        if (talk.open())
+            talk.command(Command::Info);
+    }
+    plugger.join();
+    RawTalk after(path, true);
+    EXPECT_EQ(after.command(Command::Info).size(), 77u);
 }
