@@ -28,8 +28,9 @@ enum class ProbeMode {
     Loader,           // after power-on with no image, or once a connect reached the loader
 };
 
-// Answers instead of the loader, for fuzzing: gets every OUT transfer on the loader's pipe and
-// returns the bytes to queue as its reply (none for no reply).
+// Answers instead of the loader, for fuzzing: gets every OUT transfer on the loader's pipe
+// (filler included) and returns the bytes to queue as its reply (none for no reply). It runs
+// with the probe's lock held and must not call back into the probe.
 using Responder = std::function<std::vector<uint8_t>(std::span<const uint8_t> received)>;
 
 // One emulated probe of any variant: its USB face (FTDI bridge, plain bulk pipes, or
@@ -65,6 +66,8 @@ public:
     // State.
     ProbeMode mode() const;
     bool loaderConnected() const;
+    // Off the bus while unplugged or re-enumerating; a pending return shows once the bus is
+    // next asked (listInterfaces, openUsbDevice, isPresent, nodeOf) at or after its time.
     bool isAttached() const;
     std::size_t pendingReplyBytes() const;
     // FTDI channel settings; nothing for a variant without the bridge.
