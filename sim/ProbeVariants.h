@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <span>
 
+#include "link/ProbeIds.h"
+
 namespace sim {
 
-// Vendor id under which the virtual probes enumerate. It has to be the program's probe vendor
-// id for the program to pick them out; a probe can be given another one (ProbeOptions).
-inline constexpr uint16_t kVirtualProbeVendorId = 0x1A2B;
+// Vendor id under which the virtual probes enumerate: the program's own, so that it picks them
+// out; a probe can be given another one (ProbeOptions).
+inline constexpr uint16_t kVirtualProbeVendorId = probeVendorId;
 
 // How a variant shows itself on USB.
 enum class UsbFaceKind {
