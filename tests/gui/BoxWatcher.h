@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QApplication>
+
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <vector>
+#include "QtPrinters.h"
 
 // Answers every modal message box that opens while it lives and remembers what each showed,
 // so that tests can drive code paths that end in the error box.
@@ -21,10 +23,12 @@ public:
         timer.setInterval(0);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
+            if (!box || !box->isVisible())
+                return;
             const auto buttons = box->buttons();
-            boxes.push_back({box->windowTitle(), box->text(), int(buttons.size()),
-                             buttons.size() == 1 && box->standardButton(buttons[0]) == QMessageBox::Ok});
+            boxes.push_back(
+                {box->windowTitle(), box->text(), int(buttons.size()),
+                 buttons.size() == 1 && box->standardButton(buttons[0]) == QMessageBox::Ok});
             box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
         });
         timer.start();

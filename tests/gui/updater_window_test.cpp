@@ -60,7 +60,8 @@ TEST_F(WindowTest, EmptyLabelsShowTheirBoldCaptionsAlone) {
 
 TEST_F(WindowTest, ThreeFramedAreasAndTheSwitches) {
     QStringList titles;
-    for (auto* group : window.findChildren<QGroupBox*>()) titles << group->title();
+    for (auto* group : window.findChildren<QGroupBox*>())
+        titles << group->title();
     EXPECT_EQ(titles, (QStringList{"Hardware", "Firmware", "Status"}));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Velantrix Update"));
     EXPECT_TRUE(window.isPollingEnabled());
