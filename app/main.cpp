@@ -8,6 +8,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Lets Wayland compositors match the window to its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.velantrix.Update"));
     SingleInstance instance(QStringLiteral("Velantrix Update"));
     if (instance.isRunning()) {
         // A second start hands its first argument to the running copy and leaves quietly,
