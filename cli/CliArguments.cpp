@@ -123,6 +123,7 @@ const char* usageText() {
            "                                 probe, the one with serial number S, or every\n"
            "                                 probe that can be updated; probes that already run\n"
            "                                 the offered version are left alone unless --force\n"
+           "                                 (repeat a failed update with --force)\n"
            "  images                         the firmware images this program carries\n"
            "  notes VARIANT                  the release notes of a variant's image\n"
            "                                 (e.g. 'heron' or 'Velantrix Heron')\n"

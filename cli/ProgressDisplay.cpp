@@ -39,7 +39,7 @@ void ProgressDisplay::report(int newStep, int steps, const char* taskdesc, const
     if (taskdesc) {
         if (open)
             closePhase(true);
-        open = true;
+        open = anyPhase = true;
         task = taskdesc;
         units = unitName ? unitName : "";
         total = steps >= 0 ? steps : total;

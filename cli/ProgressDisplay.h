@@ -29,6 +29,9 @@ public:
     // Ends the phase still open, if any.
     void finish(bool succeeded);
 
+    // Whether a phase was begun: from then on the probe's firmware region has been touched.
+    bool begun() const { return anyPhase; }
+
 private:
     void closePhase(bool succeeded);
     void drawBar(int shown, const char* suffix);
@@ -37,6 +40,7 @@ private:
     std::ostream& out;
     bool terminal;
     bool open = false;
+    bool anyPhase = false;
     std::string task;
     std::string units;
     int total = 0;

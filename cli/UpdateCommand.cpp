@@ -19,6 +19,9 @@ constexpr const char* noProbeMessage =
     "No devices connected, attach the Velantrix you wish to configure.";
 constexpr const char* severalProbesMessage =
     "Multiple devices connected, choose one with --serial or update all with --all.";
+constexpr const char* incompleteNotice =
+    "the update stopped part-way and the firmware may be incomplete even if its version reads "
+    "as installed; repeat it with --force";
 
 // After an update the probe may restart and enumerate afresh; it is given as long to come back
 // as the reopen path gives it before the update.
@@ -96,6 +99,10 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
         progress.finish(true);
     } catch (HException& e) {
         progress.finish(false);
+        // The loader reports the header of whatever image starts the region, and the header is
+        // the first block written: a probe left half-written may read as up to date next time.
+        if (progress.begun())
+            console.out << target << ": " << incompleteNotice << '\n';
         return fail(console, exitUpdateFailed, serial, e.message());
     }
     link.reset();
