@@ -1,0 +1,56 @@
+#include "cli/CatalogueLookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "firmware/FirmwareImage.h"
+#include "link/ProbeIds.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::string_view variantPrefix = "Velantrix ";
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string_view withoutPrefix(std::string_view name) {
+    if (name.size() >= variantPrefix.size() &&
+        equalIgnoringCase(name.substr(0, variantPrefix.size()), variantPrefix)) {
+        name.remove_prefix(variantPrefix.size());
+    }
+    return name;
+}
+
+}  // namespace
+
+const FirmwareImage* findCatalogueRow(std::string_view variant) {
+    const std::string_view wanted = withoutPrefix(variant);
+    for (const FirmwareImage& row : firmwareCatalogue) {
+        if (equalIgnoringCase(withoutPrefix(row.name), wanted))
+            return &row;
+    }
+    return nullptr;
+}
+
+std::optional<uint16_t> productIdOf(const FirmwareImage& row) {
+    USBDeviceInfo probe;
+    probe.vendorId = probeVendorId;
+    // DEL sorts above every printable serial number, so a row that takes serial numbers only
+    // from some threshold up is found as well.
+    probe.serialNumber = "\x7f";
+    for (const int32_t productId : probeProductIds) {
+        probe.productId = static_cast<uint16_t>(productId);
+        if (findFirmwareImage(probe) == &row)
+            return probe.productId;
+    }
+    return std::nullopt;
+}
+
+}  // namespace cli

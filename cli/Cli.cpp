@@ -1,0 +1,31 @@
+#include "cli/CliArguments.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+
+namespace cli {
+
+int runCli(const std::vector<std::string>& args, const Console& console) {
+    const ParsedArguments parsed = parseArguments(args);
+    if (!parsed.request)
+        return fail(console, exitUsage, parsed.error + " (see --help)");
+    const CliRequest& request = *parsed.request;
+    switch (request.command) {
+        case Command::Help:
+            console.out << usageText();
+            return exitSuccess;
+        case Command::Version:
+            console.out << "velantrix-update-cli " VX_VERSION "\n";
+            return exitSuccess;
+        case Command::List:
+            return listProbes(console, request.json);
+        case Command::Update:
+            return updateProbes(console, {request.serial, request.all, request.force});
+        case Command::Images:
+            return showCatalogue(console);
+        case Command::Notes:
+            return showReleaseNotes(console, request.variant);
+    }
+    return exitUsage;
+}
+
+}  // namespace cli

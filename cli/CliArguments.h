@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class Command { Help, Version, List, Update, Images, Notes };
+
+// What the command line asks for. Fields that do not belong to `command` keep their defaults.
+struct CliRequest {
+    Command command = Command::Help;
+    bool json = false;                  // list
+    std::optional<std::string> serial;  // update
+    bool all = false;                   // update
+    bool force = false;                 // update
+    std::string variant;                // notes
+};
+
+// Either a request or the one-line reason why the arguments make none.
+struct ParsedArguments {
+    std::optional<CliRequest> request;
+    std::string error;
+};
+
+// `args` are the arguments after the program name. "--help" anywhere wins over everything else,
+// so a half-typed command line can still ask for help.
+ParsedArguments parseArguments(const std::vector<std::string>& args);
+
+// The text printed for --help.
+const char* usageText();
+
+}  // namespace cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/Console.h"
+
+// The tool's commands. Each runs to the end in the calling thread, writes to the console it is
+// given and answers the process's exit status (cli/ExitStatus.h); none throws HException.
+namespace cli {
+
+struct UpdateOptions {
+    std::optional<std::string> serialNumber;  // only the probe with this serial number
+    bool all = false;                         // every probe that can be updated
+    bool force = false;                       // install even over the offered version
+};
+
+int listProbes(const Console& console, bool json);
+int updateProbes(const Console& console, const UpdateOptions& options);
+int showCatalogue(const Console& console);
+int showReleaseNotes(const Console& console, std::string_view variant);
+
+// Parses `args` (the arguments after the program name) and runs what they ask for.
+int runCli(const std::vector<std::string>& args, const Console& console);
+
+}  // namespace cli

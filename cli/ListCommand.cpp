@@ -1,0 +1,21 @@
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/ProbeSurvey.h"
+#include "cli/ReportFormat.h"
+
+namespace cli {
+
+// A probe that fails to answer is part of the listing, not a failure of it: its row says what
+// went wrong, and the exit status stays 0.
+int listProbes(const Console& console, bool json) {
+    std::vector<ProbeReport> reports;
+    for (const USBDeviceInfo& probe : attachedProbes())
+        reports.push_back(surveyProbe(probe));
+    if (json)
+        writeProbeJson(console.out, reports);
+    else
+        writeProbeTable(console.out, reports);
+    return exitSuccess;
+}
+
+}  // namespace cli

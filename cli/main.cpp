@@ -1,0 +1,20 @@
+// velantrix-update-cli: the updater for machines without a display. Everything it does is in
+// the commands; this only binds them to the process's streams.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "app/HException.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+
+int main(int argc, char** argv) {
+    const cli::Console console{std::cout, std::cerr, isatty(STDOUT_FILENO) == 1};
+    try {
+        return cli::runCli(std::vector<std::string>(argv + 1, argv + argc), console);
+    } catch (HException& e) {
+        return cli::fail(console, cli::exitFailure, e.message());
+    } catch (std::exception& e) {
+        return cli::fail(console, cli::exitFailure, e.what());
+    }
+}
