@@ -17,8 +17,9 @@ QString baseName(const QString& applicationId) {
 }
 
 QString runtimeFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime;
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return runtime;
     return QDir::tempPath();
 }
 
@@ -30,12 +31,14 @@ SingleInstance::SingleInstance(const QString& applicationId, QObject* parent)
     // A stale time of 0 means: stale only when the process that wrote the lock is gone.
     lock->setStaleLockTime(0);
     primary = lock->tryLock(0);
-    if (primary) listen();
+    if (primary)
+        listen();
 }
 
 SingleInstance::~SingleInstance() {
     server.reset();
-    if (primary) lock->unlock();
+    if (primary)
+        lock->unlock();
 }
 
 QString SingleInstance::lockFilePath(const QString& applicationId) {
@@ -52,7 +55,8 @@ void SingleInstance::listen() {
     QLocalServer::removeServer(name);
     server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(name)) return;  // without the socket we still run; messages are lost
+    if (!server->listen(name))
+        return;  // without the socket we still run; messages are lost
     connect(server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -68,10 +72,12 @@ void SingleInstance::listen() {
 }
 
 bool SingleInstance::sendMessage(const QString& message, int timeoutMs) {
-    if (primary) return false;
+    if (primary)
+        return false;
     QLocalSocket socket;
     socket.connectToServer(serverName(id));
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
     QByteArray line = message.toUtf8();
     line.replace('\n', ' ');
     socket.write(line + '\n');

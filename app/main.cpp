@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
         showErrorBox(e.message());
     }
     // Without a window nothing could ever end the event loop.
-    if (!window) return 0;
+    if (!window)
+        return 0;
 
     // Slots report their own failures; this loop is the last resort for anything that still
     // gets out, so that the program carries on after the box.

@@ -80,7 +80,7 @@ std::string BusState::attach(std::shared_ptr<VirtualDevice> device, const std::s
                 name = candidate;
         }
     }
-    const std::string path = kControllerPath + name;
+    std::string path = kControllerPath + name;
     Port* port = findPath(path);
     if (!port) {
         port = &ports.emplace_back();
@@ -143,6 +143,7 @@ std::vector<BusState::Listed> BusState::list() {
     std::sort(ordered.begin(), ordered.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Listed> result;
+    result.reserve(ordered.size());
     for (auto& [sequence, listed] : ordered)
         result.push_back(std::move(listed));
     return result;

@@ -28,6 +28,7 @@ TEST(CliCatalogueLookup, FindsVariantsByLooseNameAndTheirProductIds) {
     EXPECT_EQ(findCatalogueRow(""), nullptr);
 
     std::vector<uint16_t> productIds;
+    productIds.reserve(firmwareCatalogue.size());
     for (const FirmwareImage& row : firmwareCatalogue)
         productIds.push_back(productIdOf(row).value_or(0));
     EXPECT_EQ(productIds, (std::vector<uint16_t>{3, 4, 16, 6, 5}));
