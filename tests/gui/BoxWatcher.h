@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <vector>
 #include "QtPrinters.h"
 
@@ -25,6 +26,8 @@ public:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible())
                 return;
+            if (whileShown)
+                whileShown();
             const auto buttons = box->buttons();
             boxes.push_back(
                 {box->windowTitle(), box->text(), int(buttons.size()),
@@ -35,6 +38,8 @@ public:
     }
 
     std::vector<Box> boxes;
+    // Runs while a box is up, before it is answered: the event loop goes on behind a box.
+    std::function<void()> whileShown;
 
 private:
     QTimer timer;

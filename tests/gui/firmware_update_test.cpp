@@ -34,6 +34,12 @@ struct FirmwareUpdate : ProbeWindowFixture {
         return probe.flashCrc(row.address, row.size) == crc32(row.data, row.size);
     }
 
+    // The button, then the event loop, where a failure's box shows.
+    void press() {
+        installButton()->click();
+        QCoreApplication::processEvents();
+    }
+
     // The state every update must leave behind, whatever happened. Once a phase has begun,
     // its last report empties the bar and the status line.
     void expectIdle(bool phaseBegan = true) {
@@ -61,7 +67,7 @@ TEST_F(FirmwareUpdate, EveryUpdatableVariantIsWrittenVerifiedAndReadBack) {
     for (const auto& v : variants) {
         SCOPED_TRACE(v.productId);
         auto probe = attachReady(v.productId, "SN000001", v.installed);
-        installButton()->click();
+        press();
         EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_TRUE(holdsImage(*probe, rowFor(v.productId)));
         expectIdle();
@@ -85,7 +91,7 @@ TEST_F(FirmwareUpdate, RequestsFollowTheBlockSizesWithProgressAfterEach) {
     auto* panel = qobject_cast<UpdaterWidget*>(currentPage());
     QSignalSpy progress(panel, &UpdaterWidget::progress);
     probe->clearTrace();
-    installButton()->click();
+    press();
     ASSERT_TRUE(boxes.boxes.empty());
 
     std::vector<uint32_t> eraseLengths;
@@ -146,7 +152,7 @@ TEST_F(FirmwareUpdate, EachPhaseFailureReachesTheBoxAndLeavesThePanelIdle) {
         probe->clearTrace();
         f.fault(probe->on(f.command, f.occurrence));
         boxes.boxes.clear();
-        installButton()->click();
+        press();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Error"));
         EXPECT_EQ(boxes.boxes[0].text, QLatin1String(f.message)) << probe->trace().text();
@@ -161,7 +167,7 @@ TEST_F(FirmwareUpdate, EachPhaseFailureReachesTheBoxAndLeavesThePanelIdle) {
     probe->clearScript();
     probe->clearTrace();
     boxes.boxes.clear();
-    installButton()->click();
+    press();
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(holdsImage(*probe, rowFor(3)));
 }
@@ -170,7 +176,7 @@ TEST_F(FirmwareUpdate, ReopenPathRetriesElevenTimesOneSecondApart) {
     // A probe without firmware is connected once, directly, even for a restarting variant.
     auto blank = attachReady(6, "OS000001", {});
     blank->clearTrace();
-    installButton()->click();
+    press();
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(blank->commandCount(sim::Command::Connect), 1);
     bus().remove("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
@@ -181,7 +187,7 @@ TEST_F(FirmwareUpdate, ReopenPathRetriesElevenTimesOneSecondApart) {
     auto probe = attachReady(6, "OS000002", oldImage(0x48));
     probe->refuseOpen(10);
     const uint64_t start = clock.clock().elapsedUs();
-    installButton()->click();
+    press();
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(holdsImage(*probe, rowFor(6)));
     EXPECT_GE(clock.clock().elapsedUs() - start, 11'000'000u);
@@ -197,11 +203,35 @@ TEST_F(FirmwareUpdate, ReopenPathRetriesElevenTimesOneSecondApart) {
     tick();
     ASSERT_TRUE(panelShown());
     probe->refuseOpen(11);
-    installButton()->click();
+    press();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Cannot open USB driver"));
     expectIdle(false);
-    installButton()->click();
+    press();
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(holdsImage(*probe, rowFor(6)));
+}
+
+TEST_F(FirmwareUpdate, ProbeUnpluggedMidUpdateIsReportedAndFoundAgain) {
+    auto probe = attachReady(3, "HR000001");
+    probe->on(sim::Command::Write, 3).unplug();
+    // Ticks go on behind the box; the panel that failed may be taken down meanwhile.
+    boxes.whileShown = [this] {
+        tick();
+        tick();
+    };
+    press();
+    boxes.whileShown = nullptr;
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Download failed : write timed out"));
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(status(), noDevices);
+
+    probe->clearScript();
+    bus().reattach("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
+    tick();
+    ASSERT_TRUE(panelShown());
+    press();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(holdsImage(*probe, rowFor(3)));
 }

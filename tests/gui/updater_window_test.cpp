@@ -99,6 +99,9 @@ TEST(ErrorBox, TitledErrorWithTheMessageUnchangedAndOneOkButton) {
     BoxWatcher watcher;
     reportingErrors([] { throw HException("Verify failed : crc check mismatch"); });
     reportingErrors([] { throw HException("write timed out"); });
+    // The boxes wait for the event loop, one after the other.
+    EXPECT_TRUE(watcher.boxes.empty());
+    QCoreApplication::processEvents();
     ASSERT_EQ(watcher.boxes.size(), 2u);
     EXPECT_EQ(watcher.boxes[0].title, QStringLiteral("Error"));
     EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("Verify failed : crc check mismatch"));
