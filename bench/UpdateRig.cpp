@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "app/HException.h"
+
 #include "link/DeviceEnumeration.h"
 #include "link/ProbeIds.h"
 #include "link/openDataLink.h"
@@ -70,6 +72,19 @@ UpdateRig::UpdateRig(uint16_t productId, bool firmwareRunning,
 }
 
 UpdateRig::~UpdateRig() = default;
+
+std::unique_ptr<UpdateRig> UpdateRig::make(uint16_t productId, bool firmwareRunning,
+                                           std::optional<sim::TimingModel> timing,
+                                           std::string& failure) {
+    try {
+        return std::make_unique<UpdateRig>(productId, firmwareRunning, timing);
+    } catch (HException& e) {
+        failure = e.message();
+    } catch (std::exception& e) {
+        failure = e.what();
+    }
+    return nullptr;
+}
 
 void UpdateRig::openLink() {
     dataLink.reset();

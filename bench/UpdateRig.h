@@ -40,6 +40,11 @@ class UpdateRig {
 public:
     UpdateRig(uint16_t productId, bool firmwareRunning, std::optional<sim::TimingModel> timing);
     ~UpdateRig();
+    // The same, or null with `failure` set when the probe could not be opened as the panel
+    // opens it.
+    static std::unique_ptr<UpdateRig> make(uint16_t productId, bool firmwareRunning,
+                                           std::optional<sim::TimingModel> timing,
+                                           std::string& failure);
     UpdateRig(const UpdateRig&) = delete;
     UpdateRig& operator=(const UpdateRig&) = delete;
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/HException.h"
 #include "bench/InstantLink.h"
@@ -70,8 +71,19 @@ void exchange(benchmark::State& state, HDataLink& link, Request request, uint32_
 
 void overVirtualProbe(benchmark::State& state, Request request) {
     const auto productId = static_cast<uint16_t>(state.range(0));
-    bench::UpdateRig rig(productId, false, std::nullopt);
-    loaderConnect(rig.link());
+    std::string failure;
+    const auto made = bench::UpdateRig::make(productId, false, std::nullopt, failure);
+    if (!made) {
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    bench::UpdateRig& rig = *made;
+    try {
+        loaderConnect(rig.link());
+    } catch (HException& e) {
+        state.SkipWithError(e.message().c_str());
+        return;
+    }
     const sim::ProbeVariant* variant = sim::findProbeVariant(productId);
     sim::VirtualProbe& probe = rig.probe();
     exchange(

@@ -1,4 +1,4 @@
-// Whole updates of every catalogue row the program can update, against the virtual probe:
+// Whole updates of every catalogue row, against the virtual probe (rows without a link say so):
 //  - UpdateHostCost: timing model off, so the probe answers at once and costs no time; what is
 //    measured is the CPU the host (with the emulated probe) spends on one update, and the longest
 //    stretch between two progress reports, i.e. between two processEvents() in the window.
@@ -44,13 +44,20 @@ bool skipWithoutLink(benchmark::State& state) {
 }
 
 void label(benchmark::State& state, const bench::UpdateRig& rig) {
-    state.SetLabel(std::string(rig.row().name) + (rig.reopens() ? " (reopen)" : ""));
+    state.SetLabel(std::string(rig.row().name) + (rig.reopens() ? ", reopen path" : ""));
 }
 
 void UpdateHostCost(benchmark::State& state) {
     if (skipWithoutLink(state))
         return;
-    bench::UpdateRig rig(static_cast<uint16_t>(state.range(0)), state.range(1) != 0, std::nullopt);
+    std::string failure;
+    const auto made = bench::UpdateRig::make(static_cast<uint16_t>(state.range(0)),
+                                             state.range(1) != 0, std::nullopt, failure);
+    if (!made) {
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    bench::UpdateRig& rig = *made;
     bench::GapMeter gaps;
     const UpdateProgress report = [&gaps](int, int, const char*, const char*) { gaps.mark(); };
     std::size_t commands = 0;
@@ -89,7 +96,14 @@ void UpdateFullSpeed(benchmark::State& state) {
     if (skipWithoutLink(state))
         return;
     const sim::TimingModel timing;
-    bench::UpdateRig rig(static_cast<uint16_t>(state.range(0)), state.range(1) != 0, timing);
+    std::string failure;
+    const auto made = bench::UpdateRig::make(static_cast<uint16_t>(state.range(0)),
+                                             state.range(1) != 0, timing, failure);
+    if (!made) {
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    bench::UpdateRig& rig = *made;
     const bench::WireTime wire = bench::updateWireTime(
         timing, bench::carrierFor(rig.device().productId), rig.row(), rig.reopens());
     uint64_t updateUs = 0;
