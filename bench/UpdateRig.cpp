@@ -1,0 +1,118 @@
+#include "bench/UpdateRig.h"
+
+#include <stdexcept>
+
+#include "app/HException.h"
+
+#include "link/DeviceEnumeration.h"
+#include "link/ProbeIds.h"
+#include "link/openDataLink.h"
+#include "loader/Crc32.h"
+#include "loader/LoaderInfo.h"
+#include "loader/LoaderProtocol.h"
+#include "sim/FirmwareImageBuilder.h"
+
+namespace bench {
+
+std::vector<CatalogueEntry> catalogueEntries() {
+    std::vector<CatalogueEntry> entries;
+    for (const FirmwareImage& row : firmwareCatalogue) {
+        for (const int32_t productId : probeProductIds) {
+            USBDeviceInfo device;
+            device.vendorId = probeVendorId;
+            device.productId = static_cast<uint16_t>(productId);
+            device.serialNumber = "99999999";  // above every minimum serial number
+            if (findFirmwareImage(device) == &row)
+                entries.push_back({device.productId, &row,
+                                   dataLinkKindFor(device.productId) != DataLinkKind::None});
+        }
+    }
+    return entries;
+}
+
+std::vector<CatalogueEntry> updatableEntries() {
+    std::vector<CatalogueEntry> entries;
+    for (const CatalogueEntry& entry : catalogueEntries()) {
+        if (entry.updatable)
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+Carrier carrierFor(uint16_t productId) {
+    return dataLinkKindFor(productId) == DataLinkKind::Ftdi ? Carrier::FtdiBridge
+                                                            : Carrier::PlainBulk;
+}
+
+UpdateRig::UpdateRig(uint16_t productId, bool firmwareRunning,
+                     std::optional<sim::TimingModel> timing)
+    : catalogueRow(nullptr), timingModel(timing) {
+    for (const CatalogueEntry& entry : updatableEntries()) {
+        if (entry.productId == productId)
+            catalogueRow = entry.row;
+    }
+    if (!catalogueRow)
+        throw std::invalid_argument("no updatable catalogue row for this product id");
+    if (firmwareRunning)
+        oldImage = sim::buildFirmwareImage({.majorVersion = 1, .payloadSize = 4096});
+    virtualProbe = sim::makeProbe(productId, "BENCH001", oldImage);
+    path = busScope.bus().attach(virtualProbe);
+
+    // The record the poll would hand to the panel.
+    const std::vector<int32_t> ids(probeProductIds.begin(), probeProductIds.end());
+    const std::vector<USBDeviceInfo> probes =
+        selectDevices(enumerateUSBDevices(0, anyUsbId, anyUsbId), probeVendorId, ids);
+    if (probes.size() != 1)
+        throw std::logic_error("the virtual probe is not listed");
+    record = probes.front();
+    openLink();
+    // Opening and asking for the loader's information are the panel's work, not the update's.
+    virtualProbe->setTiming(timingModel);
+    virtualProbe->clearTrace();
+}
+
+UpdateRig::~UpdateRig() = default;
+
+std::unique_ptr<UpdateRig> UpdateRig::make(uint16_t productId, bool firmwareRunning,
+                                           std::optional<sim::TimingModel> timing,
+                                           std::string& failure) {
+    try {
+        return std::make_unique<UpdateRig>(productId, firmwareRunning, timing);
+    } catch (HException& e) {
+        failure = e.message();
+    } catch (std::exception& e) {
+        failure = e.what();
+    }
+    return nullptr;
+}
+
+void UpdateRig::openLink() {
+    dataLink.reset();
+    dataLink = openUpdateLink(record);
+    LoaderInfo info{};
+    getLoaderInfo(*dataLink, info);
+    firmwareInstalled = holdsRecognisedFirmware(info);
+}
+
+void UpdateRig::install(const UpdateProgress& progress) {
+    installFirmware(dataLink, record, firmwareInstalled, *catalogueRow, progress);
+}
+
+void UpdateRig::rewind() {
+    if (!oldImage.empty()) {
+        virtualProbe->setTiming(std::nullopt);
+        virtualProbe->installImage(oldImage);
+        busScope.bus().reattach(path);
+        openLink();
+        virtualProbe->setTiming(timingModel);
+    }
+    virtualProbe->clearTrace();
+}
+
+bool UpdateRig::imageInFlash() const {
+    const std::optional<uint32_t> stored =
+        virtualProbe->flashCrc(catalogueRow->address, catalogueRow->size);
+    return stored && *stored == crc32(catalogueRow->data, catalogueRow->size);
+}
+
+}  // namespace bench

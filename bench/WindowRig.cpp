@@ -1,0 +1,29 @@
+#include "bench/WindowRig.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace bench {
+
+WindowRig::WindowRig() {
+    if (auto* timer = updater.findChild<QTimer*>(QStringLiteral("pollTimer")))
+        timer->stop();
+    mainWindow = &updater;
+    updater.show();
+    settle();
+}
+
+WindowRig::~WindowRig() {
+    mainWindow = nullptr;
+}
+
+void WindowRig::poll() {
+    QMetaObject::invokeMethod(&updater, "poll");
+}
+
+void WindowRig::settle() {
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::processEvents();
+}
+
+}  // namespace bench

@@ -1,0 +1,123 @@
+// The once-a-second poll on the GUI thread, with 1, 10 and 127 listed USB devices:
+//  - on the virtual bus, with one probe whose panel is shown (the tick that keeps it) or with no
+//    probe at all (the tick of an idle program);
+//  - on the machine's own libudev listing (run it under umockdev-run to give it devices).
+#include <benchmark/benchmark.h>
+
+#include <QLabel>
+#include <string>
+
+#include "bench/UdevProxyListing.h"
+#include "bench/WindowRig.h"
+#include "link/DeviceEnumeration.h"
+#include "sim/ProbeFactory.h"
+#include "sim/VirtualBus.h"
+#include "sim/VirtualClock.h"
+#include "ui/VelantrixUpdaterWidget.h"
+
+namespace {
+
+// One bus has 126 device numbers; a 127th listed entry is one that cannot be read.
+constexpr int busDeviceNumbers = 126;
+
+std::shared_ptr<sim::VirtualDevice> neighbour(int index) {
+    switch (index % 3) {
+        case 0:
+            return sim::makeHub();
+        case 1:
+            return sim::makeMouse();
+        default:
+            return sim::makePassiveDevice({0x0F0F, static_cast<uint16_t>(0x0100 + index % 16),
+                                           "NB" + std::to_string(100000 + index), "Generic",
+                                           "Storage"});
+    }
+}
+
+void fillBus(sim::VirtualBus& bus, int listed, bool withProbe) {
+    int count = 0;
+    if (withProbe) {
+        bus.attach(sim::makeProbe(6, "OS000001"));
+        ++count;
+    }
+    for (int index = 0; count < listed && count < busDeviceNumbers; ++index, ++count)
+        bus.attach(neighbour(index));
+    for (; count < listed; ++count)
+        bus.addUnreadableEntry();
+}
+
+// Entries of the platform listing, unreadable ones included.
+std::size_t listedNow() {
+    constexpr int maxEntries = 127;
+    return platform::currentPlatform()
+        .listInterfaces(platform::InterfaceClass::UsbDevice, maxEntries)
+        .size();
+}
+
+void pollTicks(benchmark::State& state, bench::WindowRig& rig) {
+    for (auto _ : state)
+        rig.poll();
+    state.counters["listed"] = static_cast<double>(listedNow());
+    state.SetLabel(
+        rig.window().findChild<QLabel*>(QStringLiteral("statusLabel"))->text().toStdString());
+}
+
+void PollVirtualBus(benchmark::State& state) {
+    const auto listed = static_cast<int>(state.range(0));
+    const bool withProbe = state.range(1) != 0;
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    fillBus(scope.bus(), listed, withProbe);
+    bench::WindowRig rig;  // its first poll builds the probe's panel
+    rig.poll();
+    bench::WindowRig::settle();
+    if (withProbe && !rig.window().findChild<VelantrixUpdaterWidget*>()) {
+        state.SkipWithError("the probe's panel was not built");
+        return;
+    }
+    pollTicks(state, rig);
+}
+BENCHMARK(PollVirtualBus)
+    ->ArgNames({"listed", "probe"})
+    ->ArgsProduct({{1, 10, 127}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond);
+
+void PollUdev(benchmark::State& state) {
+    bench::WindowRig rig;
+    rig.poll();
+    bench::WindowRig::settle();
+    pollTicks(state, rig);
+}
+BENCHMARK(PollUdev)->Unit(benchmark::kMicrosecond);
+
+// The listing alone, without the window: where a tick's time goes.
+void EnumerateVirtualBus(benchmark::State& state) {
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    fillBus(scope.bus(), static_cast<int>(state.range(0)), true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(enumerateUSBDevices(0, anyUsbId, anyUsbId));
+    state.counters["listed"] = static_cast<double>(listedNow());
+}
+BENCHMARK(EnumerateVirtualBus)->ArgName("listed")->Arg(1)->Arg(10)->Arg(127);
+
+void EnumerateUdev(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(enumerateUSBDevices(0, anyUsbId, anyUsbId));
+    state.counters["listed"] = static_cast<double>(listedNow());
+}
+BENCHMARK(EnumerateUdev)->Unit(benchmark::kMicrosecond);
+
+// The lister's libudev calls on this machine's tty devices: real sysfs, per device.
+void UdevProxyTty(benchmark::State& state) {
+    std::size_t devices = 0;
+    for (auto _ : state)
+        devices = bench::udevProxyListing("tty");
+    if (devices == 0) {
+        state.SkipWithError("n/a: this machine lists no tty devices");
+        return;
+    }
+    state.counters["devices"] = static_cast<double>(devices);
+}
+BENCHMARK(UdevProxyTty)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,94 @@
+// A whole update through the real window: the install button of the panel that poll() built,
+// the window's progress slot with its processEvents(). A zero-interval timer fires on every pass
+// of the event loop; the longest stretch of process CPU time between two firings is the longest
+// the window could not react for its own doing. Timing model off: the probe answers at once, so
+// that stretch is host work.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "bench/GapMeter.h"
+#include "bench/UpdateRig.h"
+#include "bench/WindowRig.h"
+#include "loader/Crc32.h"
+#include "sim/ProbeFactory.h"
+#include "sim/VirtualBus.h"
+#include "sim/VirtualClock.h"
+#include "ui/VelantrixUpdaterWidget.h"
+
+namespace {
+
+void updatableProductIds(benchmark::internal::Benchmark* bm) {
+    bm->ArgName("pid");
+    for (const bench::CatalogueEntry& entry : bench::updatableEntries())
+        bm->Arg(entry.productId);
+}
+
+void WindowUpdate(benchmark::State& state) {
+    const auto productId = static_cast<uint16_t>(state.range(0));
+    const FirmwareImage* row = nullptr;
+    for (const bench::CatalogueEntry& entry : bench::updatableEntries()) {
+        if (entry.productId == productId)
+            row = entry.row;
+    }
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    auto probe = sim::makeProbe(productId, "BENCH001");
+    scope.bus().attach(probe);
+    bench::WindowRig rig;  // its first poll builds the panel
+    auto* panel = rig.window().findChild<VelantrixUpdaterWidget*>();
+    auto* button =
+        panel ? panel->findChild<QPushButton*>(QStringLiteral("installButton")) : nullptr;
+    if (!row || !button) {
+        state.SkipWithError("the window built no panel for the probe");
+        return;
+    }
+    state.SetLabel(row->name);
+
+    bench::GapMeter pumps(CLOCK_PROCESS_CPUTIME_ID);
+    int failures = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(0);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        pumps.mark();
+        // A failed update ends in the error box; answer it so that the benchmark goes on.
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++failures;
+            box->reject();
+        }
+    });
+    int64_t reports = 0;
+    QObject::connect(panel, &UpdaterWidget::progress, [&reports] { ++reports; });
+
+    const uint32_t expectedCrc = crc32(row->data, row->size);
+    for (auto _ : state) {
+        heartbeat.start();
+        pumps.start();
+        button->click();
+        pumps.finish();
+        heartbeat.stop();
+        state.PauseTiming();
+        if (failures > 0 || probe->flashCrc(row->address, row->size) != expectedCrc) {
+            state.SkipWithError("the update failed");
+            break;
+        }
+        probe->clearTrace();
+        state.ResumeTiming();
+    }
+    state.counters["gap_us"] = pumps.medianUs();
+    state.counters["gap_worst_us"] = pumps.worstUs();
+    state.counters["pumps"] = static_cast<double>(pumps.marks()) /
+                              static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["reports"] = static_cast<double>(reports) /
+                                static_cast<double>(std::max<int64_t>(1, state.iterations()));
+}
+// Process CPU time: Qt's raster engine hands large fills to its thread pool.
+BENCHMARK(WindowUpdate)
+    ->Apply(updatableProductIds)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
