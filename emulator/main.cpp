@@ -79,19 +79,32 @@ WatchedProbe plugIn(emulator::EmulatedUsb& usb, const emulator::ProbeOption& opt
     return watched;
 }
 
-// The program's environment: ours (with UMOCKDEV_DIR, set by the testbed) plus the preload
-// library in front of any the caller gave.
+// The program's environment: ours, with the testbed's folder, umockdev's preload library in
+// front of any the caller gave, and AddressSanitizer's check that its runtime comes first among
+// the preloaded libraries turned off (a sanitized program links that runtime itself; the check
+// would refuse umockdev's library in front of it).
 std::vector<std::string> childEnvironment(const std::string& testbedRoot) {
+    struct Prepended {
+        std::string_view name;
+        std::string value;
+    };
+    Prepended prepended[] = {{"LD_PRELOAD=", std::string(kPreloadName)},
+                             {"ASAN_OPTIONS=", "verify_asan_link_order=0"}};
     std::vector<std::string> variables;
-    std::string preload = std::string("LD_PRELOAD=") + kPreloadName;
     for (char** entry = environ; *entry; ++entry) {
         const std::string variable = *entry;
-        if (variable.starts_with("LD_PRELOAD="))
-            preload += ":" + variable.substr(std::string_view("LD_PRELOAD=").size());
-        else if (!variable.starts_with("UMOCKDEV_DIR="))
+        bool taken = variable.starts_with("UMOCKDEV_DIR=");
+        for (Prepended& mine : prepended) {
+            if (!taken && variable.starts_with(mine.name)) {
+                mine.value += ":" + variable.substr(mine.name.size());
+                taken = true;
+            }
+        }
+        if (!taken)
             variables.push_back(variable);
     }
-    variables.push_back(preload);
+    for (const Prepended& mine : prepended)
+        variables.push_back(std::string(mine.name) + mine.value);
     variables.push_back("UMOCKDEV_DIR=" + testbedRoot);
     return variables;
 }
