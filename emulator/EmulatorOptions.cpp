@@ -111,10 +111,10 @@ std::string madeUpSerial(uint16_t productId, std::size_t probeNumber) {
     return serial;
 }
 
-ProbeOption probeOf(const std::string& spec, std::size_t probeNumber) {
-    const std::vector<std::string> parts = split(spec, ':');
+ProbeOption probeOf(const std::string& value, std::size_t probeNumber) {
+    const std::vector<std::string> parts = split(value, ':');
     if (parts.size() > 3)
-        reject("--probe takes VARIANT[:SERIAL[:FIRMWARE]], not \"" + spec + "\"");
+        reject("--probe takes VARIANT[:SERIAL[:FIRMWARE]], not \"" + value + "\"");
     ProbeOption probe;
     probe.productId = variantOf(parts[0]).productId;
     probe.serial = parts.size() > 1 && !parts[1].empty()
@@ -172,8 +172,8 @@ FaultOption commandFaultOf(sim::Command command, const std::vector<std::string>&
     reject("unknown command fault \"" + parts[2] + "\"");
 }
 
-FaultOption faultOf(const std::string& spec) {
-    const std::vector<std::string> parts = split(spec, ':');
+FaultOption faultOf(const std::string& value) {
+    const std::vector<std::string> parts = split(value, ':');
     if (parts[0] == "open")
         return refusalOf(Kind::RefuseOpen, parts);
     if (parts[0] == "claim")
@@ -184,7 +184,7 @@ FaultOption faultOf(const std::string& spec) {
         if (parts[0] == sim::commandName(command))
             return commandFaultOf(command, parts);
     }
-    reject("unknown fault \"" + spec + "\"");
+    reject("unknown fault \"" + value + "\"");
 }
 
 }  // namespace
@@ -217,10 +217,10 @@ EmulatorOptions parseEmulatorOptions(std::span<const std::string> arguments) {
         } else if (word == "--probe") {
             options.probes.push_back(probeOf(valueOf(word), options.probes.size() + 1));
         } else if (word == "--fault") {
-            const std::string& spec = valueOf(word);
+            const std::string& value = valueOf(word);
             if (options.probes.empty())
-                reject("--fault " + spec + " comes before any --probe");
-            options.probes.back().faults.push_back(faultOf(spec));
+                reject("--fault " + value + " comes before any --probe");
+            options.probes.back().faults.push_back(faultOf(value));
         } else if (word.starts_with("-")) {
             reject("unknown option " + word);
         } else {
@@ -237,7 +237,7 @@ std::string emulatorUsage() {
     std::string variants;
     for (const sim::ProbeVariant& variant : sim::probeVariants())
         variants += " " + variantName(variant) + " (" + std::to_string(variant.productId) + ")";
-    return "Usage: velantrix-probe-emulator [--probe SPEC [--fault FAULT]...]... [--] PROGRAM "
+    return "Usage: velantrix-probe-emulator [--probe PROBE [--fault FAULT]...]... [--] PROGRAM "
            "[ARGUMENT...]\n"
            "Runs PROGRAM with emulated Velantrix probes attached, reached through its own\n"
            "libudev and libusb calls (umockdev), without hardware.\n"

@@ -48,7 +48,7 @@ struct EmulatorOptions {
 //   --probe VARIANT[:SERIAL[:FIRMWARE]]   VARIANT heron, wren, egret, osprey, kestrel or a
 //                                         product id; SERIAL made up when empty; FIRMWARE
 //                                         MAJOR.MINOR (default 1.0) or "none"
-//   --fault SPEC                          for the probe before it (see emulatorUsage)
+//   --fault FAULT                         for the probe before it (see emulatorUsage)
 //   --help
 //   [--] PROGRAM [ARGUMENT...]            everything from the first word that is no option on
 // Throws std::invalid_argument with a message for the user.

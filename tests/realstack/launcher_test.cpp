@@ -74,8 +74,8 @@ TEST(LauncherOptions, VariantsByNameOrIdAndProbesWithoutFirmware) {
 }
 
 TEST(LauncherOptions, FaultWords) {
-    auto only = [](const std::string& spec) {
-        return parse({"--probe", "heron", "--fault", spec, "x"}).probes[0].faults.at(0);
+    auto only = [](const std::string& fault) {
+        return parse({"--probe", "heron", "--fault", fault, "x"}).probes[0].faults.at(0);
     };
     EXPECT_EQ(only("connect:1:busy"),
               commandFault(sim::Command::Connect, 1, sim::CommandFault::Busy, 1));
