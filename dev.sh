@@ -12,7 +12,7 @@ PACKAGES=(
     qt6-base-dev libusb-1.0-0-dev libudev-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth umockdev libumockdev-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file xdotool imagemagick
 )
 
 install_missing() {

@@ -2,6 +2,8 @@
 // never comes back, and device nodes that cannot be opened or claimed. The program reports each
 // and carries on.
 
+#include <QCoreApplication>
+
 #include "../gui/BoxWatcher.h"
 #include "RealStackWindow.h"
 
@@ -17,6 +19,7 @@ TEST_F(RealStackWindow, UnpluggedMidUpdateShowsTheLinkFailureAndCarriesOn) {
 
     BoxWatcher boxes;
     installButton()->click();
+    QCoreApplication::processEvents();  // a failure's box shows from the event loop
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, "Error");
     EXPECT_EQ(boxes.boxes[0].text, "Download failed : write timed out");
@@ -43,6 +46,7 @@ TEST_F(RealStackWindow, LoaderThatNeverComesBackEndsTheReopenAttempts) {
 
     BoxWatcher boxes;
     installButton()->click();
+    QCoreApplication::processEvents();  // a failure's box shows from the event loop
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Cannot open USB driver");
     EXPECT_EQ(clock->clock().elapsedUs() / 1'000'000, 11u) << "eleven pauses of a second";

@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 // Whole updates through the install button on the real stack, one per variant the program has
 // a link for. The Osprey's catalogue row has the reopen flag: running firmware, it answers the
 // connect by restarting into its loader, leaves the bus and comes back under a new node, and
@@ -38,6 +39,7 @@ TEST_P(RealStackUpdate, CompletesVerifiesAndThePanelShowsTheNewFirmware) {
 
     BoxWatcher boxes;
     installButton()->click();
+    QCoreApplication::processEvents();  // a failure's box shows from the event loop
     for (const auto& box : boxes.boxes)
         ADD_FAILURE() << "error box: " << box.text.toStdString();
 
