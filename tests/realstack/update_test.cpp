@@ -1,8 +1,9 @@
-#include <QCoreApplication>
 // Whole updates through the install button on the real stack, one per variant the program has
 // a link for. The Osprey's catalogue row has the reopen flag: running firmware, it answers the
 // connect by restarting into its loader, leaves the bus and comes back under a new node, and
 // the update reopens it there.
+
+#include <QCoreApplication>
 
 #include "../gui/BoxWatcher.h"
 #include "RealStackWindow.h"
