@@ -2,6 +2,7 @@
 # One entry point for developers and CI:
 #   ./dev.sh run   installs what is missing, builds and starts Velantrix Update
 #   ./dev.sh test  installs what is missing, builds and runs the whole test suite
+#   ./dev.sh demo  the same as run, with an emulated probe attached (no hardware needed)
 # Both are idempotent: a second run installs nothing and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -47,6 +48,13 @@ run)
     shift
     exec "$BUILD_DIR/velantrix-update" "$@"
     ;;
+demo)
+    install_missing
+    configure
+    build
+    shift
+    exec "$BUILD_DIR/velantrix-probe-emulator" --probe "${1:-heron}" -- "$BUILD_DIR/velantrix-update"
+    ;;
 test)
     install_missing
     configure
@@ -54,7 +62,7 @@ test)
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 600
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|demo [probe]" >&2
     exit 2
     ;;
 esac
