@@ -137,6 +137,10 @@ void VelantrixUpdaterWidget::updateFirmware() {
         verify(link.get(), row->address, row->size, row->data);
         loaderDisconnect(*link);
     } catch (HException&) {
+        // A link that failed mid-exchange is not used again: the probe may have restarted under
+        // it (firmware that was not recognised hands over to its loader on the first connect)
+        // or left replies half read. The next press opens a fresh one.
+        link.reset();
         installButton->setEnabled(true);
         if (mainWindow)
             mainWindow->setPollingEnabled(true);
