@@ -96,20 +96,21 @@ void fuzzEnumeration(FuzzedDataProvider& input) {
     const std::vector<USBDeviceInfo> records = enumerateUSBDevices(0, anyUsbId, productFilter);
     platform::installPlatform(std::move(previous));
 
-    // Every record comes from one readable entry among the first 127, in order.
-    std::size_t at = 0;
-    for (const USBDeviceInfo& record : records) {
-        while (at < nodes.size() && at < 127 &&
-               !(nodes[at] && nodes[at]->devicePath == record.devicePath &&
-                 parseInstanceId(nodes[at]->instanceId)))
-            ++at;
-        require(at < nodes.size() && at < 127);
-        const auto parsed = parseInstanceId(nodes[at]->instanceId);
+    // Exactly one record for every readable entry among the first 127 whose identifier parses
+    // and passes the filter, in listing order.
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < nodes.size() && at < 127; ++at) {
+        const auto parsed = nodes[at] ? parseInstanceId(nodes[at]->instanceId) : std::nullopt;
+        if (!parsed || (productFilter != anyUsbId && parsed->productId != productFilter))
+            continue;
+        require(next < records.size());
+        const USBDeviceInfo& record = records[next++];
         require(record.vendorId == parsed->vendorId && record.productId == parsed->productId &&
-                record.serialNumber == parsed->serialNumber);
-        require(productFilter == anyUsbId || record.productId == productFilter);
-        ++at;
+                record.serialNumber == parsed->serialNumber &&
+                record.devicePath == nodes[at]->devicePath &&
+                record.manufacturer == nodes[at]->manufacturer.value_or(""));
     }
+    require(next == records.size());
     const std::vector<int32_t> productIds{3, 4, 5, 16, 6};
     for (const USBDeviceInfo& probe : selectDevices(records, probeVendorId, productIds))
         require(probe.vendorId == probeVendorId && std::find(productIds.begin(), productIds.end(),

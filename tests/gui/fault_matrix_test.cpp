@@ -107,7 +107,7 @@ constexpr uint16_t kPurgeRx = 1;
 // connect after the first, so that the last attempt's message is what the user sees (a passing
 // fault is retried away: see TransientConnectFaultsAreRetriedAwayByTheReopenLoop).
 //
-// Pairs that cannot fail, and why:
+// Pairs whose outcome is not simply the fault's own message, and why:
 // - busy (status 0xFF) is success for every command but connect; the probe did nothing, so the
 //   damage shows up later: an unerased block refuses the write, an unwritten block fails the CRC.
 // - the CRC reply's tag and status are not examined, so a wrong tag there is harmless, while
@@ -115,7 +115,7 @@ constexpr uint16_t kPurgeRx = 1;
 // - status 0 and busy answers to get-info are full-length replies without the firmware magic:
 //   the panel shows "Not Installed". The bulk probe is still running firmware then, so its
 //   first update connects directly, the probe restarts into its loader under the request, and
-//   the press ends in the read time-out; the next press reaches the loader.
+//   the press ends in the read time-out; the next press opens a fresh link to the loader.
 // - a corrupted flash matters to the CRC check (cells damaged after writing) and to the write
 //   (a cell programmed wrongly); before the update it is erased and rewritten; a damaged image
 //   header makes the panel show "Not Installed"; after verification nobody can see it.
@@ -369,8 +369,12 @@ private:
               "panel built before the fault");
         scriptCommandFault(*probe, variant, step, fault);
         armAlongTheUpdate(program);
+        const uint64_t before = clock.clock().elapsedUs();
         const auto press = program.pressInstall();
         QObject::disconnect(hook);
+        // A reply that never comes costs the link's whole 60 s bound, on the virtual clock.
+        if (fault == Fault::NoReply)
+            check(clock.clock().elapsedUs() - before >= 60'000'000u, "waited the 60 s bound");
         result.observed = press.reportedSuccess ? "ok" : press.boxCount ? "box" : "none";
         check(press.boxCount <= 1, "at most one box");
         if (expected.kind == Outcome::Succeeds) {
