@@ -76,9 +76,11 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
     LoaderInfo loaderInfo{};
     getLoaderInfo(*link, loaderInfo);
     firmwareInstalled = holdsRecognisedFirmware(loaderInfo);
+    // The build text is the probe's to choose, and the label renders markup: shown as text.
     installedVersionLabel->setText(
-        versionCaption + (firmwareInstalled ? fromLatin1(installedFirmwareDescription(loaderInfo))
-                                            : QStringLiteral("<i>Not Installed</i>")));
+        versionCaption + (firmwareInstalled
+                              ? fromLatin1(installedFirmwareDescription(loaderInfo)).toHtmlEscaped()
+                              : QStringLiteral("<i>Not Installed</i>")));
     updateImageInfo();
 }
 

@@ -591,3 +591,20 @@ TEST(FaultMatrix, APollWhileTheErrorBoxIsOpenMayRemoveThePanelThatShowsIt) {
     EXPECT_EQ(probe->flashCrc(row.address, row.size), ProgramUnderTest::imageCrc(row));
     mainWindow = nullptr;
 }
+
+// The serial number and the installed build text come from the probe and end up in labels that
+// render markup; an <img> there would have the label read the named file (/dev/zero: forever).
+TEST(FaultMatrix, MarkupInWhatTheProbeReportsIsShownAsText) {
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    const char* markup = "<img src=/nonexistent>";
+    const std::vector<uint8_t> image =
+        sim::buildFirmwareImage({.majorVersion = 1, .buildText = markup, .payloadSize = 4096});
+    scope.bus().attach(sim::makeProbe(kFtdiProbe.productId, markup, image));
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.pollUntilPanel(1));
+    EXPECT_EQ(program.window->findChild<QLabel*>(QStringLiteral("serialNumberLabel"))->text(),
+              QStringLiteral("<b>Serial Number:</b> &lt;img src=/nonexistent&gt;"));
+    EXPECT_EQ(program.installedVersion(),
+              QStringLiteral("<b>Version: </b>1.0 - &lt;img src=/nonexistent&gt;"));
+}
