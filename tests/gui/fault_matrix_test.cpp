@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
