@@ -8,7 +8,6 @@
 
 #include <malloc.h>
 
-#include <QByteArray>
 #include <cstdio>
 #include <fstream>
 #include <map>
