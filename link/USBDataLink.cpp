@@ -1,5 +1,6 @@
 #include "link/USBDataLink.h"
 
+#include <array>
 #include <climits>
 
 #include "app/HException.h"
@@ -31,6 +32,16 @@ int USBDataLink::write(const void* buffer, unsigned length) {
     // An OUT transfer only reads from the buffer; the transfer call is shared with IN.
     return device->bulkTransfer(outPipe, const_cast<void*>(buffer), static_cast<int>(length),
                                 readTimeout);
+}
+
+void USBDataLink::purge() {
+    // A multiple of every bulk packet size, so a drain read never overflows on a whole packet.
+    std::array<uint8_t, 4096> discarded;
+    for (int i = 0; i < kPurgeReads; ++i) {
+        if (device->bulkTransfer(inPipe, discarded.data(), static_cast<int>(discarded.size()),
+                                 kPurgeTimeoutMs) <= 0)
+            return;
+    }
 }
 
 bool USBDataLink::controlTransfer(uint8_t direction, uint8_t type, uint8_t recipient,

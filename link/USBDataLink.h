@@ -22,6 +22,10 @@ public:
     // A read ends early on a short packet. -1 when the transfer failed or time ran out.
     int read(void* buffer, unsigned length) override;
     int write(const void* buffer, unsigned length) override;
+    // Bulk pipes have no purge request, so whatever the probe still holds for the host (a reply
+    // the host gave up on) is read and dropped; otherwise it would answer the next command, and
+    // every later one would read its predecessor's reply. Briefly bounded; never throws.
+    void purge() override;
 
     // A synchronous transfer on the default pipe; the request type is direction | type |
     // recipient. True when the device completed it. Bounded by kControlTimeoutMs, not by the
@@ -34,6 +38,10 @@ public:
     // pipe: a device that has not answered by then never will, and the program must not hang
     // on it.
     static constexpr unsigned kControlTimeoutMs = 5000;
+    // An idle pipe answers a drain read with nothing within this bound; a probe that keeps
+    // sending stops the drain after kPurgeReads reads all the same.
+    static constexpr unsigned kPurgeTimeoutMs = 10;
+    static constexpr int kPurgeReads = 64;
 
 private:
     std::unique_ptr<platform::UsbDevice> device;

@@ -35,7 +35,6 @@ constexpr uint8_t kSetLatency = 0x09;
 constexpr uint8_t kGetLatency = 0x0A;
 constexpr uint8_t kSetBitMode = 0x0B;
 
-constexpr uint16_t kResetChannel = 0;
 constexpr uint16_t kPurgeRx = 1;
 constexpr uint16_t kPurgeTx = 2;
 

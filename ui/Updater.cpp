@@ -110,7 +110,9 @@ void Updater::setStatus(const QString& text, bool repaint) {
 }
 
 void Updater::setSerialNumber(const QString& serial) {
-    serialNumberLabel->setText(QStringLiteral("<b>Serial Number:</b> ") + serial);
+    // The probe chose this text, and the label renders markup: an <img> naming a device file
+    // would have the label read it (forever, for /dev/zero).
+    serialNumberLabel->setText(QStringLiteral("<b>Serial Number:</b> ") + serial.toHtmlEscaped());
 }
 
 void Updater::setVariant(const QString& name) {

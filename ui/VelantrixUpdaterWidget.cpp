@@ -76,9 +76,11 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
     LoaderInfo loaderInfo{};
     getLoaderInfo(*link, loaderInfo);
     firmwareInstalled = holdsRecognisedFirmware(loaderInfo);
+    // The build text is the probe's to choose, and the label renders markup: shown as text.
     installedVersionLabel->setText(
-        versionCaption + (firmwareInstalled ? fromLatin1(installedFirmwareDescription(loaderInfo))
-                                            : QStringLiteral("<i>Not Installed</i>")));
+        versionCaption + (firmwareInstalled
+                              ? fromLatin1(installedFirmwareDescription(loaderInfo)).toHtmlEscaped()
+                              : QStringLiteral("<i>Not Installed</i>")));
     updateImageInfo();
 }
 
@@ -137,6 +139,10 @@ void VelantrixUpdaterWidget::updateFirmware() {
         verify(link.get(), row->address, row->size, row->data);
         loaderDisconnect(*link);
     } catch (HException&) {
+        // A link that failed mid-exchange is not used again: the probe may have restarted under
+        // it (firmware that was not recognised hands over to its loader on the first connect)
+        // or left replies half read. The next press opens a fresh one.
+        link.reset();
         installButton->setEnabled(true);
         if (mainWindow)
             mainWindow->setPollingEnabled(true);

@@ -38,13 +38,33 @@ TEST_F(PlainLink, ProductSixTransfersOnPipesOneAndEightyOne) {
     uint8_t reply[77] = {};
     EXPECT_EQ(link->read(reply, 77), 2);  // the short packet ends the transfer
     EXPECT_EQ(reply[0], 9);
-    link->purge();
 
     ASSERT_EQ(device->calls.size(), 2u);
     EXPECT_EQ(device->calls[0].endpoint, 0x01);
     EXPECT_EQ(device->calls[0].data, std::vector<uint8_t>(request, request + 3));
     EXPECT_EQ(device->calls[1].endpoint, 0x81);
     EXPECT_EQ(device->calls[1].length, 77);
+}
+
+TEST_F(PlainLink, PurgeDropsRepliesTheHostGaveUpOn) {
+    std::unique_ptr<HDataLink> link = openDataLink(probeAt(6, kPath));
+    device->inAnswers.push_back({0xFA, 0x01});  // a late reply to an erase
+    device->inAnswers.push_back({0xFC, 0x01});
+    link->purge();
+    const auto reads = device->callsOf(linktest::UsbCall::Kind::BulkIn);
+    ASSERT_EQ(reads.size(), 3u);  // two replies, then an idle pipe
+    EXPECT_EQ(reads.back().timeoutMs, USBDataLink::kPurgeTimeoutMs);
+
+    device->inAnswers.push_back({0xFE, 0x01});
+    uint8_t reply[2] = {};
+    EXPECT_EQ(link->read(reply, 2), 2);
+    EXPECT_EQ(reply[0], 0xFE);
+
+    // A probe that never stops sending cannot hold the purge.
+    for (int i = 0; i < 2 * USBDataLink::kPurgeReads; ++i)
+        device->inAnswers.push_back({0x00});
+    link->purge();
+    EXPECT_EQ(device->inAnswers.size(), static_cast<std::size_t>(USBDataLink::kPurgeReads));
 }
 
 TEST_F(PlainLink, BothDirectionsWaitReadTimeoutAndFailWhenNothingMoves) {
