@@ -14,6 +14,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth umockdev libumockdev-dev
     desktop-file-utils appstream dpkg-dev file xdotool imagemagick
+    clang libclang-rt-14-dev clang-format
 )
 
 install_missing() {
