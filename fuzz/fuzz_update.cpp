@@ -34,6 +34,7 @@
 #include "sim/ResidentLoader.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"
+#include "tests/support/UpdateMessages.h"
 
 namespace {
 
@@ -68,32 +69,6 @@ struct World {
 World& world() {
     static World instance;
     return instance;
-}
-
-const std::set<std::string>& knownMessages() {
-    static const std::set<std::string> texts = [] {
-        const char* messages[] = {
-            "write timed out",
-            "hardware error: target JTAG adapter data link read timed out",
-            "connect failed",
-            "connect failed, unexpected tag returned",
-            "disconnect failed",
-            "disconnect failed, unexpected tag returned",
-            "memory erase failed",
-            "memory erase failed, unexpected tag returned",
-            "memory write failed",
-            "memory write failed, unexpected tag returned",
-            "crc check mismatch",
-            "Cannot open USB driver",
-            "Cannot claim USB interface",
-        };
-        std::set<std::string> all;
-        for (const char* prefix : {"", "Erase failed : ", "Download failed : ", "Verify failed : "})
-            for (const char* message : messages)
-                all.insert(std::string(prefix) + message);
-        return all;
-    }();
-    return texts;
 }
 
 // A probe that answers each transfer with the next piece of the input.
@@ -267,7 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                         [](int, int, const char*, const char*) {});
         succeeded = true;
     } catch (HException& e) {
-        require(knownMessages().contains(e.message()) ||
+        require(updateFailureMessages().contains(e.message()) ||
                 e.message() == "get loader info failed, unexpected tag returned");
     }
     w.probe->answerWith(nullptr);

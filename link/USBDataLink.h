@@ -33,7 +33,7 @@ public:
     bool controlTransfer(uint8_t direction, uint8_t type, uint8_t recipient, uint8_t request,
                          uint16_t value, uint16_t index, void* data, uint16_t length);
 
-    // The USB specification gives a device 5 s to complete a control request with a data stage
+    // USB 2.0 (chapter 9) gives a device 5 s to complete a control request with a data stage
     // (and far less without one), and generic drivers use the same default for the default
     // pipe: a device that has not answered by then never will, and the program must not hang
     // on it.

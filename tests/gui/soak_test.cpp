@@ -22,6 +22,7 @@
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"
+#include "tests/support/UpdateMessages.h"
 
 using sim::Command;
 
@@ -77,38 +78,6 @@ long statusKiB(const std::string& field) {
 long heapInUseKiB() {
     const struct mallinfo2 heap = mallinfo2();
     return static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
-}
-
-// Every text the program may show in its error box after an update: a loader, link or verify
-// message, alone (connect, disconnect, making a link) or behind a phase's prefix.
-const std::set<std::string>& acceptableBoxes() {
-    static const std::set<std::string> texts = [] {
-        const std::vector<std::string> messages = {
-            "write timed out",
-            "hardware error: target JTAG adapter data link read timed out",
-            "connect failed",
-            "connect failed, unexpected tag returned",
-            "disconnect failed",
-            "disconnect failed, unexpected tag returned",
-            "memory erase failed",
-            "memory erase failed, unexpected tag returned",
-            "memory write failed",
-            "memory write failed, unexpected tag returned",
-            "crc check mismatch",
-            "Cannot open USB driver",
-            "Cannot claim USB interface",
-            "cannot reset FTDI device",
-            "cannot purge RX",
-            "cannot purge TX",
-            "Cannot set latency timer",
-        };
-        std::set<std::string> all;
-        for (const char* prefix : {"", "Erase failed : ", "Download failed : ", "Verify failed : "})
-            for (const std::string& message : messages)
-                all.insert(prefix + message);
-        return all;
-    }();
-    return texts;
 }
 
 struct Probe {
@@ -277,7 +246,7 @@ TEST(Soak, HundredsOfUpdatesAgainstRandomlyMisbehavingProbes) {
             ++failed;
             EXPECT_TRUE(faulty) << "an update without a fault failed";
             EXPECT_EQ(press.boxCount, 1);
-            EXPECT_TRUE(acceptableBoxes().contains(press.box.toStdString()))
+            EXPECT_TRUE(updateFailureMessages().contains(press.box.toStdString()))
                 << "box \"" << press.box.toStdString() << "\"";
 
             // The fault is gone: the next press installs and verifies the image.
