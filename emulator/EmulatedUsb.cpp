@@ -53,7 +53,7 @@ std::string EmulatedUsb::attach(std::shared_ptr<sim::VirtualDevice> device,
         throw std::invalid_argument("no device to attach");
     std::vector<uint8_t> descriptors = usbDescriptors(device->descriptor(), interfacesOf(*device));
     std::lock_guard lock(mutex);
-    const std::string path = virtualBus.attach(device, port);
+    std::string path = virtualBus.attach(device, port);
     Port& entry = ports[path];
     if (entry.publishedDevnum != 0)
         withdraw(path, entry);  // another device was remembered at this port

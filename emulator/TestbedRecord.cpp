@@ -26,9 +26,10 @@ std::string textAttribute(const char* name, const std::string& value) {
            upperHex({reinterpret_cast<const uint8_t*>(line.data()), line.size()}) + "\n";
 }
 
-std::string formatted(const char* format, unsigned a, unsigned b = 0, unsigned c = 0) {
+template <typename... Numbers>
+std::string formatted(const char* format, Numbers... numbers) {
     char text[64];
-    std::snprintf(text, sizeof text, format, a, b, c);
+    std::snprintf(text, sizeof text, format, static_cast<unsigned>(numbers)...);
     return text;
 }
 

@@ -62,6 +62,7 @@ std::vector<InterfaceLayout> interfacesOf(const sim::VirtualDevice& device) {
     if (byNumber.empty())
         return {InterfaceLayout{}};  // a device has at least one interface, if an idle one
     std::vector<InterfaceLayout> layouts;
+    layouts.reserve(byNumber.size());
     for (auto& [number, layout] : byNumber)
         layouts.push_back(std::move(layout));
     return layouts;

@@ -111,10 +111,12 @@ std::vector<std::string> childEnvironment(const std::string& testbedRoot) {
 
 pid_t spawn(const std::vector<std::string>& command, const std::vector<std::string>& environment) {
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& word : command)
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (const std::string& variable : environment)
         envp.push_back(const_cast<char*>(variable.c_str()));
     envp.push_back(nullptr);
