@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "loader/Crc32.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
@@ -62,7 +60,6 @@ int install(RawTalk& talk, uint32_t base, const Bytes& image) {
 }  // namespace
 
 TEST_F(SimTest, AWholeUpdateOfEveryLinkedVariantLeavesTheImageInFlash) {
-    const auto started = std::chrono::steady_clock::now();
     for (const Target& target : kTargets) {
         SCOPED_TRACE(target.productId);
         const Bytes old = buildFirmwareImage({.majorVersion = 1, .payloadSize = 5000});
@@ -100,7 +97,6 @@ TEST_F(SimTest, AWholeUpdateOfEveryLinkedVariantLeavesTheImageInFlash) {
                   static_cast<int>((target.imageSize + 0xFFF) / 0x1000));
         bus().remove(path);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
 }
 
 TEST_F(SimTest, TheTimingModelChargesFramesAndFlashWorkOnTheVirtualClock) {
