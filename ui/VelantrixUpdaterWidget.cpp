@@ -102,27 +102,24 @@ void VelantrixUpdaterWidget::updateImageInfo() {
     releaseNotesView->setText(notes);
 }
 
-void VelantrixUpdaterWidget::reportProgress(int step, int steps, const char* taskdesc,
-                                            const char* units) {
-    emit progress(step, steps, taskdesc, units);
+UpdateProgress VelantrixUpdaterWidget::progressReporter() {
+    return [this](int step, int steps, const char* taskdesc, const char* units) {
+        emit progress(step, steps, taskdesc, units);
+    };
 }
 
 void VelantrixUpdaterWidget::erase(HDataLink* target, uint32_t address, uint32_t size) {
-    eraseImage(*target, address, size,
-               [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+    eraseImage(*target, address, size, progressReporter());
 }
 
 void VelantrixUpdaterWidget::download(HDataLink* target, uint32_t address, uint32_t size,
                                       const uint8_t* bytes) {
-    downloadImage(
-        *target, address, size, bytes,
-        [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+    downloadImage(*target, address, size, bytes, progressReporter());
 }
 
 void VelantrixUpdaterWidget::verify(HDataLink* target, uint32_t address, uint32_t size,
                                     const uint8_t* bytes) {
-    verifyImage(*target, address, size, bytes,
-                [this](int s, int n, const char* t, const char* u) { reportProgress(s, n, t, u); });
+    verifyImage(*target, address, size, bytes, progressReporter());
 }
 
 void VelantrixUpdaterWidget::updateFirmware() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "firmware/UpdateProcedure.h"
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
 #include "ui/UpdaterWidget.h"
@@ -33,7 +34,8 @@ protected:
     void verify(HDataLink* link, uint32_t address, uint32_t size, const uint8_t* bytes);
 
 private:
-    void reportProgress(int step, int steps, const char* taskdesc, const char* units);
+    // The phases report through this panel's progress signal.
+    UpdateProgress progressReporter();
 
     QLabel* installedVersionLabel;
     QLabel* offeredVersionLabel;
