@@ -10,6 +10,7 @@
 
 #include "emulator/StandardRequests.h"
 #include "emulator/TestbedRecord.h"
+#include "platform/LittleEndian.h"
 
 namespace emulator {
 
@@ -67,8 +68,7 @@ std::span<uint8_t> bytesOf(const GObjectPtr<UMockdevIoctlData>& data) {
 }
 
 sim::ControlSetup setupOf(std::span<const uint8_t> packet) {
-    return {packet[0], packet[1], static_cast<uint16_t>(packet[2] | packet[3] << 8),
-            static_cast<uint16_t>(packet[4] | packet[5] << 8)};
+    return {packet[0], packet[1], readLe16(&packet[2]), readLe16(&packet[4])};
 }
 
 }  // namespace
@@ -246,7 +246,7 @@ UsbdevfsNode::Answer UsbdevfsNode::clearHalt(Client&, UMockdevIoctlData*) {
 
 int UsbdevfsNode::runControl(Client& client, std::span<uint8_t> setupAndData) {
     const sim::ControlSetup setup = setupOf(setupAndData.first(kSetupSize));
-    const auto wLength = static_cast<uint16_t>(setupAndData[6] | setupAndData[7] << 8);
+    const uint16_t wLength = readLe16(&setupAndData[6]);
     std::span<uint8_t> data = setupAndData.subspan(kSetupSize);
     if (data.size() > wLength)
         data = data.first(wLength);

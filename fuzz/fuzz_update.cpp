@@ -27,6 +27,7 @@
 #include "loader/Crc32.h"
 #include "loader/LoaderInfo.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/LittleEndian.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/FlashMemory.h"
 #include "sim/FrameAssembler.h"
@@ -140,11 +141,6 @@ private:
     sim::FrameAssembler assembler;
 };
 
-uint32_t le32(const std::vector<uint8_t>& bytes, std::size_t at) {
-    return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
-           uint32_t{bytes[at + 3]} << 24;
-}
-
 // What the host sent and what it read back, from the probe's trace: on success the host must
 // have erased, written (the image's own bytes) and CRC-checked every block in order, read a
 // matching CRC for each, and disconnected.
@@ -177,8 +173,8 @@ void requireWholeUpdate(const std::vector<sim::LoggedRequest>& requests,
         require(frame.size() == 5 || frame.size() == 13);
         Command command{frame[0], 0, 0, {}, {}};
         if (frame.size() == 13) {
-            command.address = le32(frame, 5);
-            command.length = le32(frame, 9);
+            command.address = readLe32(frame.data() + 5);
+            command.length = readLe32(frame.data() + 9);
         }
         expectData = command.tag == 0x03;
         commands.push_back(std::move(command));
@@ -205,7 +201,7 @@ void requireWholeUpdate(const std::vector<sim::LoggedRequest>& requests,
         require(at < commands.size() && commands[at].tag == 0x07);
         require(commands[at].address == kFlashBase + done && commands[at].length == length);
         require(commands[at].reply.size() >= 6 &&
-                le32(commands[at].reply, 2) == crc32(image.data() + done, length));
+                readLe32(commands[at].reply.data() + 2) == crc32(image.data() + done, length));
     }
     require(at + 1 == commands.size() && commands[at].tag == 0x02);
 }

@@ -2,22 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/LittleEndian.h"
+
 namespace {
-
-uint16_t littleEndian16(const uint8_t* bytes) {
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t littleEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-           uint32_t{bytes[3]} << 24;
-}
-
-void putLittleEndian32(uint8_t* bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
 
 constexpr uint8_t busyStatus = 0xFF;
 
@@ -33,8 +20,8 @@ std::array<uint8_t, memoryRequestSize> memoryRequest(const LoaderCommand& comman
                                                      uint32_t length) {
     std::array<uint8_t, memoryRequestSize> frame{command.tag};
     std::copy(commandSignature.begin(), commandSignature.end(), frame.begin() + 1);
-    putLittleEndian32(frame.data() + 5, address);
-    putLittleEndian32(frame.data() + 9, length);
+    writeLe(frame.data() + 5, address, 4);
+    writeLe(frame.data() + 9, length, 4);
     return frame;
 }
 
@@ -51,23 +38,23 @@ ReplyVerdict examineReply(const LoaderCommand& command, std::span<const uint8_t,
 }
 
 uint32_t decodeCrcReply(std::span<const uint8_t, crcReplySize> reply) {
-    return littleEndian32(reply.data() + 2);
+    return readLe32(reply.data() + 2);
 }
 
 LoaderInfo decodeLoaderInfo(std::span<const uint8_t, loaderInfoReplySize> reply) {
     const uint8_t* bytes = reply.data();
     LoaderInfo info;
-    info.loaderMajor = littleEndian16(bytes + 1);
-    info.loaderMinor = littleEndian16(bytes + 3);
-    info.info4 = littleEndian32(bytes + 5);
-    info.firmwareFormat = littleEndian32(bytes + 9);
-    info.firmwareMagic = littleEndian32(bytes + 13);
-    info.info16 = littleEndian32(bytes + 17);
-    info.info20 = littleEndian32(bytes + 21);
-    info.info24 = littleEndian32(bytes + 25);
-    info.info28 = littleEndian32(bytes + 29);
-    info.firmwareMajor = littleEndian16(bytes + 33);
-    info.firmwareMinor = littleEndian16(bytes + 37);
+    info.loaderMajor = readLe16(bytes + 1);
+    info.loaderMinor = readLe16(bytes + 3);
+    info.info4 = readLe32(bytes + 5);
+    info.firmwareFormat = readLe32(bytes + 9);
+    info.firmwareMagic = readLe32(bytes + 13);
+    info.info16 = readLe32(bytes + 17);
+    info.info20 = readLe32(bytes + 21);
+    info.info24 = readLe32(bytes + 25);
+    info.info28 = readLe32(bytes + 29);
+    info.firmwareMajor = readLe16(bytes + 33);
+    info.firmwareMinor = readLe16(bytes + 37);
     constexpr std::size_t textOffset = 41;
     constexpr std::size_t textSize = sizeof info.firmwareBuildText - 1;
     static_assert(textOffset + textSize == loaderInfoReplySize);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "loader/Crc32.h"
+#include "platform/LittleEndian.h"
 
 namespace sim {
 
@@ -11,11 +12,6 @@ namespace {
 constexpr uint32_t kMagic = 0xCAFEF00D;
 constexpr std::size_t kBuildTextField = 40;
 constexpr std::size_t kBuildTextOffset = 24;
-
-void put(std::vector<uint8_t>& image, std::size_t offset, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        image[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 }  // namespace
 
@@ -31,13 +27,13 @@ std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec) {
         image[i] = static_cast<uint8_t>(state >> 24);
     }
 
-    put(image, 0, kMagic, 4);
-    put(image, 4, headerSize, 4);
-    put(image, 8, spec.payloadSize, 4);
-    put(image, 12, crc32(image.data() + headerSize, spec.payloadSize), 4);
-    put(image, 16, spec.imageFormat, 4);
-    put(image, 20, spec.majorVersion, 2);
-    put(image, 22, spec.minorVersion, 2);
+    writeLe(image.data() + 0, kMagic, 4);
+    writeLe(image.data() + 4, headerSize, 4);
+    writeLe(image.data() + 8, spec.payloadSize, 4);
+    writeLe(image.data() + 12, crc32(image.data() + headerSize, spec.payloadSize), 4);
+    writeLe(image.data() + 16, spec.imageFormat, 4);
+    writeLe(image.data() + 20, spec.majorVersion, 2);
+    writeLe(image.data() + 22, spec.minorVersion, 2);
     const std::size_t textLength = std::min(spec.buildText.size(), kBuildTextField - 1);
     std::copy_n(spec.buildText.begin(), textLength, image.begin() + kBuildTextOffset);
     return image;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "loader/Crc32.h"
+#include "platform/LittleEndian.h"
 
 namespace sim {
 
@@ -51,14 +52,14 @@ uint32_t FlashMemory::word(uint32_t address) const {
     if (!contains(address, 4))
         return 0xFFFFFFFFu;
     const uint8_t* p = cells.data() + (address - regionBase);
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    return readLe32(p);
 }
 
 uint16_t FlashMemory::halfWord(uint32_t address) const {
     if (!contains(address, 2))
         return 0xFFFF;
     const uint8_t* p = cells.data() + (address - regionBase);
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
+    return readLe16(p);
 }
 
 void FlashMemory::load(uint32_t address, std::span<const uint8_t> data) {

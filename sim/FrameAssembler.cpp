@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace sim {
 
 namespace {
@@ -12,10 +14,6 @@ LoaderRequest malformedRequest(uint8_t tag) {
     request.tag = tag;
     request.malformed = true;
     return request;
-}
-
-uint32_t littleEndian32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 }  // namespace
@@ -59,8 +57,8 @@ std::vector<LoaderRequest> FrameAssembler::feed(std::span<const uint8_t> bytes) 
         LoaderRequest request;
         request.tag = tag;
         if (header.size() == kMemoryRequestSize) {
-            request.address = littleEndian32(header.data() + 5);
-            request.length = littleEndian32(header.data() + 9);
+            request.address = readLe32(header.data() + 5);
+            request.length = readLe32(header.data() + 9);
         }
         header.clear();
         if (command == Command::Write && request.length > 0) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/LittleEndian.h"
+
 namespace sim {
 
 namespace {
@@ -18,11 +20,6 @@ constexpr uint32_t kHeaderMinor = 22;
 constexpr uint32_t kHeaderBuildText = 24;
 constexpr std::size_t kReportedBuildText = 36;
 constexpr std::size_t kInfoReplySize = 77;
-
-void putLe(std::vector<uint8_t>& out, std::size_t offset, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 std::vector<uint8_t> plainReply(uint8_t tag, bool ok) {
     return {replyTag(tag), ok ? kStatusOk : kStatusFailed};
@@ -75,7 +72,7 @@ LoaderReply ResidentLoader::execute(const LoaderRequest& request) {
         case Command::Crc: {
             const auto crc = flash.crc(request.address, request.length);
             reply.bytes = statusReply(request.tag, crc ? kStatusOk : kStatusFailed);
-            putLe(reply.bytes, 2, crc.value_or(0), 4);
+            writeLe(reply.bytes.data() + 2, crc.value_or(0), 4);
             reply.work.checkedBytes = crc ? request.length : 0;
             break;
         }
@@ -107,17 +104,17 @@ std::vector<uint8_t> ResidentLoader::infoReply() const {
     const uint32_t base = flash.base();
     std::vector<uint8_t> reply(kInfoReplySize, 0);
     reply[0] = replyTag(Command::Info);
-    putLe(reply, 1, major, 2);
-    putLe(reply, 3, minor, 2);
-    putLe(reply, 5, base, 4);
-    putLe(reply, 9, flash.word(base + kHeaderFormat), 4);
-    putLe(reply, 13, flash.word(base + kHeaderMagic), 4);
-    putLe(reply, 17, flash.size(), 4);
-    putLe(reply, 21, flash.word(base + kHeaderSize), 4);
-    putLe(reply, 25, flash.word(base + kHeaderPayloadSize), 4);
-    putLe(reply, 29, flash.word(base + kHeaderPayloadCrc), 4);
-    putLe(reply, 33, flash.halfWord(base + kHeaderMajor), 4);
-    putLe(reply, 37, flash.halfWord(base + kHeaderMinor), 4);
+    writeLe(reply.data() + 1, major, 2);
+    writeLe(reply.data() + 3, minor, 2);
+    writeLe(reply.data() + 5, base, 4);
+    writeLe(reply.data() + 9, flash.word(base + kHeaderFormat), 4);
+    writeLe(reply.data() + 13, flash.word(base + kHeaderMagic), 4);
+    writeLe(reply.data() + 17, flash.size(), 4);
+    writeLe(reply.data() + 21, flash.word(base + kHeaderSize), 4);
+    writeLe(reply.data() + 25, flash.word(base + kHeaderPayloadSize), 4);
+    writeLe(reply.data() + 29, flash.word(base + kHeaderPayloadCrc), 4);
+    writeLe(reply.data() + 33, flash.halfWord(base + kHeaderMajor), 4);
+    writeLe(reply.data() + 37, flash.halfWord(base + kHeaderMinor), 4);
     const std::vector<uint8_t> text = flash.read(base + kHeaderBuildText, kReportedBuildText);
     std::copy(text.begin(), text.end(), reply.begin() + 41);
     return reply;

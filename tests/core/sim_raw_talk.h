@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "platform/Platform.h"
 #include "sim/FtdiBridge.h"
 #include "sim/LoaderFrames.h"
@@ -27,17 +28,15 @@ inline std::vector<uint8_t> frame(sim::Command command, uint32_t address = 0, ui
     for (const uint8_t b : sim::kCommandSignature)
         bytes.push_back(b);
     if (sim::requestSize(command) == sim::kMemoryRequestSize) {
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(address >> (8 * i)));
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(length >> (8 * i)));
+        bytes.resize(sim::kMemoryRequestSize);
+        writeLe(bytes.data() + 5, address, 4);
+        writeLe(bytes.data() + 9, length, 4);
     }
     return bytes;
 }
 
 inline uint32_t le32(const std::vector<uint8_t>& bytes, std::size_t offset) {
-    return uint32_t{bytes[offset]} | uint32_t{bytes[offset + 1]} << 8 |
-           uint32_t{bytes[offset + 2]} << 16 | uint32_t{bytes[offset + 3]} << 24;
+    return readLe32(bytes.data() + offset);
 }
 
 // An open probe with its loader pipes. For a bridge, `receive` strips the two status bytes of

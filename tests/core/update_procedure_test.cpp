@@ -7,6 +7,7 @@
 #include "app/HException.h"
 #include "firmware/UpdateProcedure.h"
 #include "loader/Crc32.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ struct Phases : ::testing::Test {
         for (const auto& frame : link.written()) {
             if (frame.size() != 13)
                 continue;
-            lengths.push_back(frame[9] | frame[10] << 8 | frame[11] << 16 |
-                              uint32_t(frame[12]) << 24);
+            lengths.push_back(readLe32(frame.data() + 9));
         }
         return lengths;
     }
