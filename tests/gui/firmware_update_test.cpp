@@ -226,6 +226,7 @@ TEST_F(FirmwareUpdate, ProbeUnpluggedMidUpdateIsReportedAndFoundAgain) {
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Download failed : write timed out"));
     EXPECT_FALSE(panelShown());
     EXPECT_EQ(status(), noDevices);
+    EXPECT_TRUE(window->isPollingEnabled());
 
     probe->clearScript();
     bus().reattach("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
