@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ProgramUnderTest.h"
@@ -491,18 +492,24 @@ TEST(FaultMatrix, BulkProbeThroughTheWholeProgram) {
     runMatrix(kBulkProbe);
 }
 
+// The bulk probe running older firmware, attached before the window opens.
+struct BulkProbeShown {
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    const FirmwareImage& row = catalogueRow(kBulkProbe);
+    std::shared_ptr<sim::VirtualProbe> probe =
+        sim::makeProbe(kBulkProbe.productId, kBulkProbe.serial, olderImage(row));
+    std::string path = scope.bus().attach(probe);
+    ProgramUnderTest program;
+};
+
 // A fault on one connect of the reopen loop is no failure: the loop connects again.
 TEST(FaultMatrix, TransientConnectFaultsAreRetriedAwayByTheReopenLoop) {
     for (const Fault fault :
          {Fault::NoReply, Fault::ShortReply, Fault::WrongTag, Fault::StatusZero}) {
         SCOPED_TRACE(static_cast<int>(fault));
-        sim::VirtualClockScope clock;
-        sim::VirtualBusScope scope;
-        const FirmwareImage& row = catalogueRow(kBulkProbe);
-        const std::vector<uint8_t> older = olderImage(row);
-        auto probe = sim::makeProbe(kBulkProbe.productId, kBulkProbe.serial, older);
-        scope.bus().attach(probe);
-        ProgramUnderTest program;
+        BulkProbeShown shown;
+        auto [row, probe, program] = std::tie(shown.row, shown.probe, shown.program);
         ASSERT_TRUE(program.pollUntilPanel(1));
         scriptReplyFault(probe->on(Command::Connect, 2), fault, Command::Connect);
         const auto press = program.pressInstall();
@@ -516,13 +523,8 @@ TEST(FaultMatrix, TransientConnectFaultsAreRetriedAwayByTheReopenLoop) {
 // answer the next update's commands: on the bulk link nothing else would ever clear it, and every
 // command would read its predecessor's reply from then on.
 TEST(FaultMatrix, AReplyLeftInTheBulkPipeDoesNotShiftLaterReplies) {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-    const FirmwareImage& row = catalogueRow(kBulkProbe);
-    const std::vector<uint8_t> older = olderImage(row);
-    auto probe = sim::makeProbe(kBulkProbe.productId, kBulkProbe.serial, older);
-    scope.bus().attach(probe);
-    ProgramUnderTest program;
+    BulkProbeShown shown;
+    auto [row, probe, program] = std::tie(shown.row, shown.probe, shown.program);
     ASSERT_TRUE(program.pollUntilPanel(1));
 
     // Once two blocks are erased, the IN transfer meant to carry the third erase's reply fails
