@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/ErrorReporter.h"
-#include "app/HException.h"
 #include "app/SingleInstance.h"
+#include "platform/HException.h"
+#include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 
 int main(int argc, char** argv) {

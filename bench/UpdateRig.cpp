@@ -2,13 +2,14 @@
 
 #include <stdexcept>
 
-#include "app/HException.h"
+#include "platform/HException.h"
 
+#include "firmware/InstalledFirmware.h"
+#include "firmware/ProbeAssessment.h"
 #include "link/DeviceEnumeration.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 #include "link/openDataLink.h"
 #include "loader/Crc32.h"
-#include "loader/LoaderInfo.h"
 #include "loader/LoaderProtocol.h"
 #include "sim/FirmwareImageBuilder.h"
 
@@ -16,15 +17,11 @@ namespace bench {
 
 std::vector<CatalogueEntry> catalogueEntries() {
     std::vector<CatalogueEntry> entries;
-    for (const FirmwareImage& row : firmwareCatalogue) {
-        for (const int32_t productId : probeProductIds) {
-            USBDeviceInfo device;
-            device.vendorId = probeVendorId;
-            device.productId = static_cast<uint16_t>(productId);
-            device.serialNumber = "99999999";  // above every minimum serial number
-            if (findFirmwareImage(device) == &row)
-                entries.push_back({device.productId, &row,
-                                   dataLinkKindFor(device.productId) != DataLinkKind::None});
+    for (std::size_t row = 0; row < firmwareCatalogue.size(); ++row) {
+        for (const ProbeModel& model : probeModels) {
+            if (model.catalogueRow == row)
+                entries.push_back(
+                    {model.productId, &firmwareCatalogue[row], updatableOverUsb(model)});
         }
     }
     return entries;
@@ -40,8 +37,8 @@ std::vector<CatalogueEntry> updatableEntries() {
 }
 
 Carrier carrierFor(uint16_t productId) {
-    return dataLinkKindFor(productId) == DataLinkKind::Ftdi ? Carrier::FtdiBridge
-                                                            : Carrier::PlainBulk;
+    const ProbeModel* model = findProbeModel(productId);
+    return model && model->link == LinkKind::FtdiBridge ? Carrier::FtdiBridge : Carrier::PlainBulk;
 }
 
 UpdateRig::UpdateRig(uint16_t productId, bool firmwareRunning,
@@ -59,9 +56,8 @@ UpdateRig::UpdateRig(uint16_t productId, bool firmwareRunning,
     path = busScope.bus().attach(virtualProbe);
 
     // The record the poll would hand to the panel.
-    const std::vector<int32_t> ids(probeProductIds.begin(), probeProductIds.end());
     const std::vector<USBDeviceInfo> probes =
-        selectDevices(enumerateUSBDevices(0, anyUsbId, anyUsbId), probeVendorId, ids);
+        selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId));
     if (probes.size() != 1)
         throw std::logic_error("the virtual probe is not listed");
     record = probes.front();
@@ -89,13 +85,11 @@ std::unique_ptr<UpdateRig> UpdateRig::make(uint16_t productId, bool firmwareRunn
 void UpdateRig::openLink() {
     dataLink.reset();
     dataLink = openUpdateLink(record);
-    LoaderInfo info{};
-    getLoaderInfo(*dataLink, info);
-    firmwareInstalled = holdsRecognisedFirmware(info);
+    firmwareInstalled = readInstalledFirmware(*dataLink).has_value();
 }
 
 void UpdateRig::install(const UpdateProgress& progress) {
-    installFirmware(dataLink, record, firmwareInstalled, *catalogueRow, progress);
+    installFirmware(dataLink, record, firmwareInstalled, *catalogueRow, standardPhases(progress));
 }
 
 void UpdateRig::rewind() {

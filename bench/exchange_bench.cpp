@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "app/HException.h"
 #include "bench/InstantLink.h"
 #include "bench/UpdateRig.h"
 #include "loader/LoaderInfo.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/HException.h"
 #include "sim/ProbeVariants.h"
 
 namespace {

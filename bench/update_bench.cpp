@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/HException.h"
 #include "bench/GapMeter.h"
 #include "bench/UpdateRig.h"
+#include "platform/HException.h"
 
 namespace {
 

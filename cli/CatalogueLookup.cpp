@@ -5,7 +5,7 @@
 #include <string>
 
 #include "firmware/FirmwareImage.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 
 namespace cli {
 
@@ -40,15 +40,9 @@ const FirmwareImage* findCatalogueRow(std::string_view variant) {
 }
 
 std::optional<uint16_t> productIdOf(const FirmwareImage& row) {
-    USBDeviceInfo probe;
-    probe.vendorId = probeVendorId;
-    // DEL sorts above every printable serial number, so a row that takes serial numbers only
-    // from some threshold up is found as well.
-    probe.serialNumber = "\x7f";
-    for (const int32_t productId : probeProductIds) {
-        probe.productId = static_cast<uint16_t>(productId);
-        if (findFirmwareImage(probe) == &row)
-            return probe.productId;
+    for (const ProbeModel& model : probeModels) {
+        if (&firmwareCatalogue[model.catalogueRow] == &row)
+            return model.productId;
     }
     return std::nullopt;
 }

@@ -13,8 +13,7 @@ namespace cli {
 // "Velantrix " in front ("heron", "HERON", "Velantrix Heron"). Null when there is none.
 const FirmwareImage* findCatalogueRow(std::string_view variant);
 
-// The product id of the probes that get `row`, asked of the catalogue lookup itself so that the
-// choice is made in one place only.
+// The product id of the probes that get `row`, from the probe model table.
 std::optional<uint16_t> productIdOf(const FirmwareImage& row);
 
 }  // namespace cli

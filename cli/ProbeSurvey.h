@@ -39,10 +39,6 @@ std::vector<USBDeviceInfo> attachedProbes();
 // that cannot be updated, why not. The state is Ready when nothing stands in the way yet.
 ProbeReport describeProbe(const USBDeviceInfo& device);
 
-// What the loader reports as installed: the version description, or null when it does not
-// recognise the image above it. Throws HException as getLoaderInfo does.
-std::optional<std::string> readInstalledFirmware(HDataLink& link);
-
 // describeProbe, then, for a probe that can be reached, a link of its own to ask the loader.
 // Never throws: device errors end up in the report.
 ProbeReport surveyProbe(const USBDeviceInfo& device);

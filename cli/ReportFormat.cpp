@@ -7,6 +7,7 @@
 #include "cli/CatalogueLookup.h"
 #include "cli/DisplayText.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/UserMessages.h"
 
 namespace cli {
 
@@ -14,8 +15,6 @@ namespace {
 
 using Row = std::vector<std::string>;
 
-constexpr const char* noProbeSentence =
-    "No devices connected, attach the Velantrix you wish to configure.";
 constexpr const char* columnGap = "  ";
 
 struct StateName {
@@ -89,7 +88,7 @@ std::string hex32(uint32_t value) {
 
 void writeProbeTable(std::ostream& out, const std::vector<ProbeReport>& reports) {
     if (reports.empty()) {
-        out << noProbeSentence << '\n';
+        out << messages::noProbe << '\n';
         return;
     }
     std::vector<Row> rows{{"SERIAL", "VARIANT", "INSTALLED", "OFFERED", "STATUS"}};
@@ -122,10 +121,9 @@ void writeCatalogueTable(std::ostream& out) {
     std::vector<Row> rows{{"VARIANT", "PRODUCT ID", "ADDRESS", "SIZE", "VERSION"}};
     for (const FirmwareImage& row : firmwareCatalogue) {
         const auto productId = productIdOf(row);
-        rows.push_back(
-            {row.name, productId ? std::to_string(*productId) : "-", hex32(row.address),
-             std::to_string(row.size),
-             isValidImage(row) ? imageVersionDescription(row) : "Invalid Firmware Image"});
+        rows.push_back({row.name, productId ? std::to_string(*productId) : "-", hex32(row.address),
+                        std::to_string(row.size),
+                        isValidImage(row) ? imageVersionDescription(row) : messages::invalidImage});
     }
     writeColumns(out, rows);
 }

@@ -1,32 +1,26 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/HException.h"
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProbeSurvey.h"
 #include "cli/ProgressDisplay.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
-#include "platform/Clock.h"
+#include "firmware/UserMessages.h"
+#include "platform/HException.h"
 
 namespace cli {
 
 namespace {
 
-constexpr const char* noProbeMessage =
-    "No devices connected, attach the Velantrix you wish to configure.";
 constexpr const char* severalProbesMessage =
     "Multiple devices connected, choose one with --serial or update all with --all.";
 constexpr const char* incompleteNotice =
     "the update stopped part-way and the firmware may be incomplete even if its version reads "
     "as installed; repeat it with --force";
-
-// After an update the probe may restart and enumerate afresh; it is given as long to come back
-// as the reopen path gives it before the update.
-constexpr unsigned readBackRetries = 10;
-constexpr uint32_t readBackPauseMs = 1000;
 
 std::string describeTarget(const ProbeReport& report) {
     return displayText(report.device.serialNumber) + " (" +
@@ -40,26 +34,20 @@ std::string versionText(const std::optional<std::string>& version) {
 }
 
 // Finds the probe again by serial number and asks its loader, on a fresh link, what is
-// installed now. Throws HException with the last error when it does not come back.
+// installed now. After an update the probe may restart and enumerate afresh, so it is waited for
+// as the update's reopen waits; throws HException with the last try's error when it does not
+// come back.
 std::optional<std::string> readBackInstalledFirmware(const std::string& serialNumber) {
-    std::string lastError = "the Velantrix did not come back after the update";
-    for (unsigned attempt = 0; attempt <= readBackRetries; ++attempt) {
-        if (attempt > 0)
-            platform::currentClock().sleepMs(readBackPauseMs);
+    return awaitProbeReturn([&] {
         const auto probes = attachedProbes();
         const auto probe = std::find_if(probes.begin(), probes.end(), [&](const auto& p) {
             return p.serialNumber == serialNumber;
         });
         if (probe == probes.end())
-            continue;
-        try {
-            const std::unique_ptr<HDataLink> link = openUpdateLink(*probe);
-            return readInstalledFirmware(*link);
-        } catch (HException& e) {
-            lastError = e.message();
-        }
-    }
-    throw HException(lastError);
+            throw HException("the Velantrix did not come back after the update");
+        const std::unique_ptr<HDataLink> link = openUpdateLink(*probe);
+        return readInstalledFirmware(*link);
+    });
 }
 
 // Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
@@ -95,7 +83,8 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
                 << versionText(installed) << '\n';
     ProgressDisplay progress(console.out, console.terminal);
     try {
-        installFirmware(link, device, installed.has_value(), *report.row, progress.callback());
+        installFirmware(link, device, installed.has_value(), *report.row,
+                        standardPhases(progress.callback()));
         progress.finish(true);
     } catch (HException& e) {
         progress.finish(false);
@@ -129,7 +118,7 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
 int updateProbes(const Console& console, const UpdateOptions& options) {
     const std::vector<USBDeviceInfo> probes = attachedProbes();
     if (probes.empty())
-        return fail(console, exitNoProbe, noProbeMessage);
+        return fail(console, exitNoProbe, messages::noProbe);
 
     std::vector<USBDeviceInfo> targets;
     if (options.serialNumber) {

@@ -4,9 +4,9 @@
 
 #include <iostream>
 
-#include "app/HException.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "platform/HException.h"
 
 int main(int argc, char** argv) {
     const cli::Console console{std::cout, std::cerr, isatty(STDOUT_FILENO) == 1};

@@ -2,8 +2,8 @@
 # program reads nothing from disk at run time. A small host tool writes one header and one source
 # per file; they are rebuilt whenever the file changes.
 #
-# Sets VX_FIRMWARE_SOURCES (the generated sources and headers, for velantrix_core) and gives
-# firmware/FirmwareCatalogue.cpp the include path under which it finds "embedded/<name>.h".
+# vx_embed_catalogue(<target>) adds the generated sources to the firmware layer and gives it,
+# privately, the include path under which it finds "embedded/<name>.h".
 
 add_executable(vx_embed_file ${CMAKE_CURRENT_SOURCE_DIR}/tools/embed-file.cpp)
 
@@ -32,5 +32,7 @@ foreach(variant heron wren kestrel osprey egret)
     embed_firmware_file(firmware/notes/${variant}.txt ${variant}Notes text)
 endforeach()
 
-set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/firmware/FirmwareCatalogue.cpp
-    PROPERTIES INCLUDE_DIRECTORIES ${VX_EMBED_INCLUDE_DIR})
+function(vx_embed_catalogue target)
+    target_sources(${target} PRIVATE ${VX_FIRMWARE_SOURCES})
+    target_include_directories(${target} PRIVATE ${VX_EMBED_INCLUDE_DIR})
+endfunction()

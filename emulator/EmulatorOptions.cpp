@@ -190,9 +190,7 @@ FaultOption faultOf(const std::string& value) {
 }  // namespace
 
 std::string variantName(const sim::ProbeVariant& variant) {
-    std::string name = variant.product;
-    if (const std::size_t space = name.rfind(' '); space != std::string::npos)
-        name.erase(0, space + 1);
+    std::string name(shortVariantName(*findProbeModel(variant.productId)));
     for (char& c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name;

@@ -11,49 +11,37 @@
 #include "embedded/wrenImage.h"
 #include "embedded/wrenNotes.h"
 #include "firmware/FirmwareImage.h"
+#include "link/ProbeModels.h"
 
 using namespace embedded;
 
-constinit const std::array<FirmwareImage, 5> firmwareCatalogue{{
-    {"Velantrix Heron", 0x00002000, heronImage, heronImageLength, heronNotes, heronNotesLength,
-     false},
-    {"Velantrix Wren", 0x00006000, wrenImage, wrenImageLength, wrenNotes, wrenNotesLength, true},
-    {"Velantrix Kestrel", 0x00006000, kestrelImage, kestrelImageLength, kestrelNotes,
-     kestrelNotesLength, true},
-    {"Velantrix Osprey", 0x1A008000, ospreyImage, ospreyImageLength, ospreyNotes, ospreyNotesLength,
-     true},
-    {"Velantrix Egret", 0x00002000, egretImage, egretImageLength, egretNotes, egretNotesLength,
-     false},
-}};
-
 namespace {
 
-// Which row a probe gets, by product id. Early boards of one variant can't run its current
-// firmware; they are told apart by serial number, compared as plain text (so "5" is above
-// "04020000" and "0402" below it).
-struct CatalogueChoice {
-    uint16_t productId;
-    std::size_t row;
-    const char* minimumSerial;  // null: any serial number
-};
-
-constexpr std::array<CatalogueChoice, 5> catalogueChoices{{
-    {3, 0, nullptr},
-    {4, 1, "04020000"},
-    {5, 4, nullptr},
-    {6, 3, nullptr},
-    {16, 2, nullptr},
-}};
+// A row of the catalogue for the model with `productId`: its name and reopen rule come from the
+// probe model table, the rest from the image the program carries for it.
+constexpr FirmwareImage row(uint16_t productId, uint32_t address, const uint8_t* image,
+                            uint32_t imageLength, const char* notes, uint32_t notesLength) {
+    const ProbeModel* model = findProbeModel(productId);
+    return {model->variantName,       address, image, imageLength, notes, notesLength,
+            model->reopenAfterConnect};
+}
 
 }  // namespace
 
+// Rows in the order the probe model table numbers them.
+constinit const std::array<FirmwareImage, 5> firmwareCatalogue{{
+    row(3, 0x00002000, heronImage, heronImageLength, heronNotes, heronNotesLength),
+    row(4, 0x00006000, wrenImage, wrenImageLength, wrenNotes, wrenNotesLength),
+    row(16, 0x00006000, kestrelImage, kestrelImageLength, kestrelNotes, kestrelNotesLength),
+    row(6, 0x1A008000, ospreyImage, ospreyImageLength, ospreyNotes, ospreyNotesLength),
+    row(5, 0x00002000, egretImage, egretImageLength, egretNotes, egretNotesLength),
+}};
+
 const FirmwareImage* findFirmwareImage(const USBDeviceInfo& device) {
-    for (const auto& choice : catalogueChoices) {
-        if (choice.productId != device.productId)
-            continue;
-        if (choice.minimumSerial && device.serialNumber < std::string(choice.minimumSerial))
-            return nullptr;
-        return &firmwareCatalogue[choice.row];
-    }
-    return nullptr;
+    const ProbeModel* model = findProbeModel(device.productId);
+    if (!model)
+        return nullptr;
+    if (model->minimumSerial && device.serialNumber < std::string(model->minimumSerial))
+        return nullptr;
+    return &firmwareCatalogue[model->catalogueRow];
 }

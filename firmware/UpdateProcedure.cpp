@@ -1,10 +1,11 @@
 #include "firmware/UpdateProcedure.h"
 
-#include "app/HException.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/UserMessages.h"
 #include "link/openDataLink.h"
 #include "loader/LoaderProtocol.h"
 #include "platform/Clock.h"
+#include "platform/HException.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ constexpr Phase downloadPhase{"Downloading firmware, do not remove Velantrix", 0
 constexpr Phase verifyPhase{"Verifying firmware", 0x2000, "Verify failed : "};
 
 constexpr unsigned linkTimeoutMs = 60000;
-constexpr unsigned reopenAttempts = 10;  // after the first try, so eleven in all
-constexpr uint32_t reopenPauseMs = 1000;
 
 // Full blocks in a loop, then whatever is left in one request, with progress after each.
 template <typename Request>
@@ -73,16 +72,28 @@ void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t
              });
 }
 
+UpdatePhases standardPhases(const UpdateProgress& progress) {
+    return {[progress](HDataLink& link, uint32_t address, uint32_t size) {
+                eraseImage(link, address, size, progress);
+            },
+            [progress](HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data) {
+                downloadImage(link, address, size, data, progress);
+            },
+            [progress](HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data) {
+                verifyImage(link, address, size, data, progress);
+            }};
+}
+
 std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device) {
     std::unique_ptr<HDataLink> link = openDataLink(device);
     if (!link)
-        throw HException("this Velantrix variant cannot be updated over its USB connection");
+        throw HException(messages::noUsbLink);
     link->setTimeout(linkTimeoutMs);
     return link;
 }
 
 void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                   bool firmwareInstalled, const FirmwareImage& row) {
+                   bool firmwareInstalled, const FirmwareImage& row, const ReturnPause& pause) {
     if (!(firmwareInstalled && row.reopenAfterConnect)) {
         // A reopen that failed earlier may have left the panel without a link.
         if (!link)
@@ -98,26 +109,24 @@ void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device
         } catch (HException&) {
         }
     }
-    for (unsigned attemptsLeft = reopenAttempts;; --attemptsLeft) {
-        try {
-            link.reset();
-            platform::currentClock().sleepMs(reopenPauseMs);
+    awaitProbeReturn(
+        [&] {
             link = openUpdateLink(device);
             loaderConnect(*link);
-            return;
-        } catch (HException&) {
-            if (attemptsLeft == 0)
-                throw;
-        }
-    }
+        },
+        [&](unsigned attempt, unsigned attempts, uint32_t ms) {
+            // The old link goes before the pause: the probe is leaving under it.
+            link.reset();
+            pause(attempt, attempts, ms);
+        });
 }
 
 void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                     bool firmwareInstalled, const FirmwareImage& row,
-                     const UpdateProgress& progress) {
-    connectLoader(link, device, firmwareInstalled, row);
-    eraseImage(*link, row.address, row.size, progress);
-    downloadImage(*link, row.address, row.size, row.data, progress);
-    verifyImage(*link, row.address, row.size, row.data, progress);
+                     bool firmwareInstalled, const FirmwareImage& row, const UpdatePhases& phases,
+                     const ReturnPause& pause) {
+    connectLoader(link, device, firmwareInstalled, row, pause);
+    phases.erase(*link, row.address, row.size);
+    phases.download(*link, row.address, row.size, row.data);
+    phases.verify(*link, row.address, row.size, row.data);
     loaderDisconnect(*link);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "firmware/ProbeReturn.h"
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
 
@@ -24,19 +25,31 @@ void downloadImage(HDataLink& link, uint32_t address, uint32_t size, const uint8
 void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
                  const UpdateProgress& progress);
 
+// How an update runs its phases: the window's panel through its own members, everything else
+// through standardPhases.
+struct UpdatePhases {
+    std::function<void(HDataLink& link, uint32_t address, uint32_t size)> erase;
+    std::function<void(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data)>
+        download;
+    std::function<void(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data)>
+        verify;
+};
+UpdatePhases standardPhases(const UpdateProgress& progress);
+
 // Makes a link for the probe as the program always does, with both bounds at 60 s. Throws
 // HException when it cannot be opened, or when the variant has no link this program can use.
 std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device);
 
 // Connects to the loader. A probe that runs firmware of a variant that restarts into its loader
 // on connect is connected once (ignoring the outcome), then the link is re-made and connected
-// up to eleven times, one second apart, while the probe comes back. `link` may end up empty
-// when the last attempt failed to make one.
+// while the probe comes back (awaitProbeReturn, pausing through `pause`). `link` may end up
+// empty when the last attempt failed to make one; an empty link is made first.
 void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                   bool firmwareInstalled, const FirmwareImage& row);
+                   bool firmwareInstalled, const FirmwareImage& row,
+                   const ReturnPause& pause = sleepBeforeAttempt);
 
 // Connect, erase, write, verify and disconnect: the whole update of `row` onto the probe.
 // Throws HException with the message the user is to see; nothing is rolled back.
 void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                     bool firmwareInstalled, const FirmwareImage& row,
-                     const UpdateProgress& progress);
+                     bool firmwareInstalled, const FirmwareImage& row, const UpdatePhases& phases,
+                     const ReturnPause& pause = sleepBeforeAttempt);

@@ -16,7 +16,7 @@
 
 #include "link/DeviceEnumeration.h"
 #include "link/InstanceIdParsing.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 #include "platform/InstanceId.h"
 #include "platform/Platform.h"
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/HException.h"
+#include "firmware/InstalledFirmware.h"
 #include "loader/Crc32.h"
 #include "loader/LoaderFrames.h"
-#include "loader/LoaderInfo.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/HException.h"
 #include "sim/VirtualClock.h"
 
 namespace {

@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "app/HException.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 #include "loader/Crc32.h"
-#include "loader/LoaderInfo.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/HException.h"
 #include "platform/LittleEndian.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/FlashMemory.h"
@@ -232,10 +232,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     try {
         // As the panel does: a link, the loader's word on what is installed, then the update.
         std::unique_ptr<HDataLink> link = openUpdateLink(w.device);
-        LoaderInfo info;
-        getLoaderInfo(*link, info);
-        installFirmware(link, w.device, holdsRecognisedFirmware(info), row,
-                        [](int, int, const char*, const char*) {});
+        const bool installed = readInstalledFirmware(*link).has_value();
+        installFirmware(link, w.device, installed, row,
+                        standardPhases([](int, int, const char*, const char*) {}));
         succeeded = true;
     } catch (HException& e) {
         require(updateFailureMessages().contains(e.message()) ||

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <span>
 
-#include "app/HException.h"
 #include "link/FtdiFraming.h"
 #include "platform/Clock.h"
+#include "platform/HException.h"
 
 namespace {
 

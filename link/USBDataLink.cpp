@@ -3,7 +3,7 @@
 #include <array>
 #include <climits>
 
-#include "app/HException.h"
+#include "platform/HException.h"
 
 USBDataLink::USBDataLink(const USBDeviceInfo& info, uint8_t outPipe_, uint8_t inPipe_)
     : outPipe(outPipe_), inPipe(inPipe_) {

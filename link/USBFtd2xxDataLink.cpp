@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/HException.h"
+#include "platform/HException.h"
 
 namespace {
 // Request type 0x40: host to device, vendor, device recipient.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 // What the probe's resident loader reports about itself and the firmware installed above it.
 // Fields in the order in which the reply carries them.
@@ -20,14 +19,3 @@ struct LoaderInfo {
     // 36 bytes of text plus a NUL of our own, so the text ends even when the probe fills all 36.
     char firmwareBuildText[37] = {};
 };
-
-// The firmware fields mean something only for an image the loader recognised: the same magic
-// that opens every firmware image, in format 1.
-inline constexpr uint32_t installedFirmwareMagic = 0xCAFEF00Du;
-inline constexpr uint32_t installedFirmwareFormat = 1;
-
-bool holdsRecognisedFirmware(const LoaderInfo& info);
-
-// "major.minor - build text" of the installed firmware, formed exactly like the description of
-// an offered image. Meaningful only when holdsRecognisedFirmware(info).
-std::string installedFirmwareDescription(const LoaderInfo& info);

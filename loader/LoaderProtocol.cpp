@@ -4,10 +4,10 @@
 #include <climits>
 #include <span>
 
-#include "app/HException.h"
 #include "loader/Crc32.h"
 #include "loader/LoaderFrames.h"
 #include "loader/PreciseDelay.h"
+#include "platform/HException.h"
 
 namespace {
 

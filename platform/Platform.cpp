@@ -1,7 +1,5 @@
 #include "platform/Platform.h"
 
-#include "platform/linux/LinuxPlatform.h"
-
 namespace platform {
 
 namespace {
@@ -14,7 +12,7 @@ std::unique_ptr<Platform>& installed() {
 Platform& currentPlatform() {
     auto& instance = installed();
     if (!instance)
-        instance = std::make_unique<LinuxPlatform>();
+        instance = makeSystemPlatform();
     return *instance;
 }
 

@@ -71,7 +71,11 @@ public:
     virtual std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) = 0;
 };
 
-// The platform of this process. The Linux implementation unless another one was installed.
+// The operating system's own platform. Each backend (platform/linux, platform/windows) defines
+// it; the build links exactly one.
+std::unique_ptr<Platform> makeSystemPlatform();
+
+// The platform of this process. The system platform unless another one was installed.
 Platform& currentPlatform();
 
 // Makes `replacement` the platform of this process and hands back the previous one (null when

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "firmware/FirmwareImageHeader.h"
 #include "loader/Crc32.h"
 #include "platform/LittleEndian.h"
 
@@ -9,7 +10,6 @@ namespace sim {
 
 namespace {
 
-constexpr uint32_t kMagic = 0xCAFEF00D;
 constexpr std::size_t kBuildTextField = 40;
 constexpr std::size_t kBuildTextOffset = 24;
 
@@ -27,7 +27,7 @@ std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec) {
         image[i] = static_cast<uint8_t>(state >> 24);
     }
 
-    writeLe(image.data() + 0, kMagic, 4);
+    writeLe(image.data() + 0, firmwareImageMagic, 4);
     writeLe(image.data() + 4, headerSize, 4);
     writeLe(image.data() + 8, spec.payloadSize, 4);
     writeLe(image.data() + 12, crc32(image.data() + headerSize, spec.payloadSize), 4);

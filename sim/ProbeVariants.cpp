@@ -1,28 +1,59 @@
 #include "sim/ProbeVariants.h"
 
+#include <vector>
+
+#include "firmware/FirmwareImage.h"
+
 namespace sim {
 
 namespace {
 
-// clang-format off
-constexpr ProbeVariant kVariants[] = {
-    // id  product               face                       flash base  size     reopen loader
-    {3,  "Velantrix Heron",   UsbFaceKind::FtdiBridge,     0x00002000, 0x3E000, false, 1, 4},
-    {4,  "Velantrix Wren",    UsbFaceKind::DescriptorOnly, 0x00006000, 0x1A000, true,  1, 2},
-    {5,  "Velantrix Egret",   UsbFaceKind::FtdiBridge,     0x00002000, 0x0E000, false, 1, 0},
-    {6,  "Velantrix Osprey",  UsbFaceKind::PlainBulk,      0x1A008000, 0x78000, true,  2, 1},
-    {16, "Velantrix Kestrel", UsbFaceKind::DescriptorOnly, 0x00006000, 0x7A000, true,  1, 3},
+// What the probe model table does not say: the size of each model's flash region and the
+// version its loader reports.
+struct Hardware {
+    uint16_t productId;
+    uint32_t flashSize;
+    uint16_t loaderMajor;
+    uint16_t loaderMinor;
 };
-// clang-format on
+
+constexpr Hardware kHardware[] = {
+    {3, 0x3E000, 1, 4}, {4, 0x1A000, 1, 2},  {5, 0x0E000, 1, 0},
+    {6, 0x78000, 2, 1}, {16, 0x7A000, 1, 3},
+};
+
+UsbFaceKind faceOf(LinkKind link) {
+    switch (link) {
+        case LinkKind::FtdiBridge:
+            return UsbFaceKind::FtdiBridge;
+        case LinkKind::PlainBulk:
+            return UsbFaceKind::PlainBulk;
+        case LinkKind::None:
+            break;
+    }
+    return UsbFaceKind::DescriptorOnly;
+}
+
+std::vector<ProbeVariant> makeVariants() {
+    std::vector<ProbeVariant> variants;
+    for (const Hardware& hardware : kHardware) {
+        const ProbeModel& model = *findProbeModel(hardware.productId);
+        variants.push_back({model.productId, model.variantName, faceOf(model.link),
+                            firmwareCatalogue[model.catalogueRow].address, hardware.flashSize,
+                            model.reopenAfterConnect, hardware.loaderMajor, hardware.loaderMinor});
+    }
+    return variants;
+}
 
 }  // namespace
 
 std::span<const ProbeVariant> probeVariants() {
-    return kVariants;
+    static const std::vector<ProbeVariant> variants = makeVariants();
+    return variants;
 }
 
 const ProbeVariant* findProbeVariant(uint16_t productId) {
-    for (const ProbeVariant& variant : kVariants) {
+    for (const ProbeVariant& variant : probeVariants()) {
         if (variant.productId == productId)
             return &variant;
     }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 
 namespace sim {
 
@@ -18,11 +18,12 @@ enum class UsbFaceKind {
     DescriptorOnly,  // present on the bus, no interface this program speaks to
 };
 
-// One hardware variant. The firmware region starts at the address the firmware catalogue writes
-// its image to and is larger than that image.
+// One hardware variant: the program's probe model, and what only the emulated hardware needs.
+// The firmware region starts at the address the firmware catalogue writes its image to and is
+// larger than that image.
 struct ProbeVariant {
     uint16_t productId;
-    const char* product;  // USB product string
+    const char* product;  // USB product string: the model's variant name
     UsbFaceKind face;
     uint32_t flashBase;
     uint32_t flashSize;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "firmware/FirmwareImageHeader.h"
 #include "sim/BulkPipes.h"
 #include "sim/FtdiBridge.h"
 #include "sim/SimTime.h"
@@ -12,7 +13,6 @@ namespace sim {
 
 namespace {
 
-constexpr uint32_t kImageMagic = 0xCAFEF00D;
 constexpr uint8_t kRequestTypeMask = 0x60;
 constexpr uint8_t kVendorType = 0x40;
 
@@ -233,8 +233,8 @@ void VirtualProbe::attached(uint64_t attachment, AttachReason reason) {
     loader.endSession();
     face->powerOn();
     if (reason == AttachReason::PluggedIn)
-        state = flash.word(flash.base()) == kImageMagic ? ProbeMode::RunningFirmware
-                                                        : ProbeMode::Loader;
+        state = flash.word(flash.base()) == firmwareImageMagic ? ProbeMode::RunningFirmware
+                                                               : ProbeMode::Loader;
     else
         state = ProbeMode::Loader;
 }

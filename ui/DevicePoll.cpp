@@ -3,11 +3,9 @@
 #include <QGroupBox>
 #include <QStackedWidget>
 
-#include "app/HException.h"
-#include "firmware/FirmwareImage.h"
+#include "firmware/ProbeAssessment.h"
 #include "link/DeviceEnumeration.h"
-#include "link/ProbeIds.h"
-#include "link/openDataLink.h"
+#include "platform/HException.h"
 #include "ui/Updater.h"
 #include "ui/VelantrixUpdaterWidget.h"
 
@@ -29,20 +27,44 @@ void Updater::showNoProbe(const QString& status) {
     firmwareStack->setCurrentWidget(emptyPage);
 }
 
+void Updater::showNotUpdatable(const ProbeAssessment& assessment) {
+    // A variant we carry firmware for but cannot reach over this connection: say so instead of
+    // building a panel that would have no link.
+    setSerialNumber(fromLatin1(assessment.device.serialNumber));
+    setVariant(QString::fromLatin1(assessment.row->name));
+    hardwareGroup->setEnabled(true);
+    firmwareGroup->setEnabled(false);
+    firmwareStack->setCurrentWidget(emptyPage);
+    currentSerialNumber.clear();
+    setStatus(QString::fromLatin1(situationMessage(assessment.situation)), false);
+}
+
+void Updater::showPanelFor(const ProbeAssessment& assessment) {
+    auto* panel = new VelantrixUpdaterWidget(assessment.device, firmwareStack);
+    firmwarePanel = panel;
+    connect(panel, &UpdaterWidget::progress, this, &Updater::progress);
+    firmwareStack->addWidget(panel);
+    currentSerialNumber = fromLatin1(assessment.device.serialNumber);
+    firmwareStack->setCurrentWidget(panel);
+    setSerialNumber(currentSerialNumber);
+    setVariant(QString::fromLatin1(assessment.row->name));
+    firmwareGroup->setEnabled(true);
+    setStatus(QString::fromLatin1(situationMessage(assessment.situation)), false);
+    hardwareGroup->setEnabled(true);
+}
+
 void Updater::poll() {
     if (!pollingEnabled)
         return;
     try {
-        static const std::vector<int32_t> productIds(probeProductIds.begin(),
-                                                     probeProductIds.end());
-        const std::vector<USBDeviceInfo> probes = selectDevices(
-            enumerateUSBDevices(0, 0xFFFFFFFF, 0xFFFFFFFF), probeVendorId, productIds);
-        const std::size_t n = probes.size();
+        const std::vector<USBDeviceInfo> probes =
+            selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId));
 
         if (firmwarePanel) {
             // The panel talked to the probe when it was built; while the same probe stays it is
             // left alone. Anything else only removes it: the next tick decides afresh.
-            if (n == 1 && probes[0].serialNumber == currentSerialNumber.toLatin1().toStdString() &&
+            if (probes.size() == 1 &&
+                probes[0].serialNumber == currentSerialNumber.toLatin1().toStdString() &&
                 panelCurrent) {
                 return;
             }
@@ -50,39 +72,23 @@ void Updater::poll() {
             firmwareStack->removeWidget(firmwarePanel);
             delete firmwarePanel;
             firmwarePanel = nullptr;
-        } else if (n == 0) {
-            showNoProbe(QStringLiteral(
-                "No devices connected, attach the Velantrix you wish to configure."));
-        } else if (n >= 2) {
-            showNoProbe(QStringLiteral("Multiple devices connected, attach only one Velantrix."));
-        } else if (const FirmwareImage* row = findFirmwareImage(probes[0]); !row) {
-            setStatus(
-                QStringLiteral("The attached Velantrix is not supported by Velantrix Update."),
-                false);
-        } else if (dataLinkKindFor(probes[0].productId) == DataLinkKind::None) {
-            // A variant we carry firmware for but cannot reach over this connection: say so
-            // instead of building a panel that would have no link.
-            setSerialNumber(fromLatin1(probes[0].serialNumber));
-            setVariant(QString::fromLatin1(row->name));
-            hardwareGroup->setEnabled(true);
-            firmwareGroup->setEnabled(false);
-            firmwareStack->setCurrentWidget(emptyPage);
-            currentSerialNumber.clear();
-            setStatus(QStringLiteral("The attached Velantrix cannot be updated over its USB "
-                                     "connection by Velantrix Update."),
-                      false);
         } else {
-            auto* panel = new VelantrixUpdaterWidget(probes[0], firmwareStack);
-            firmwarePanel = panel;
-            connect(panel, &UpdaterWidget::progress, this, &Updater::progress);
-            firmwareStack->addWidget(panel);
-            currentSerialNumber = fromLatin1(probes[0].serialNumber);
-            firmwareStack->setCurrentWidget(panel);
-            setSerialNumber(currentSerialNumber);
-            setVariant(QString::fromLatin1(row->name));
-            firmwareGroup->setEnabled(true);
-            setStatus(QStringLiteral("Device ready."), false);
-            hardwareGroup->setEnabled(true);
+            const ProbeAssessment assessment = assessProbes(probes);
+            switch (assessment.situation) {
+                case ProbeSituation::NoProbe:
+                case ProbeSituation::SeveralProbes:
+                    showNoProbe(QString::fromLatin1(situationMessage(assessment.situation)));
+                    break;
+                case ProbeSituation::Unsupported:
+                    setStatus(QString::fromLatin1(situationMessage(assessment.situation)), false);
+                    break;
+                case ProbeSituation::NotUpdatable:
+                    showNotUpdatable(assessment);
+                    break;
+                case ProbeSituation::Ready:
+                    showPanelFor(assessment);
+                    break;
+            }
         }
         panelCurrent = true;
     } catch (HException& e) {

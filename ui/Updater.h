@@ -10,6 +10,7 @@ class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class VelantrixUpdaterWidget;
+struct ProbeAssessment;
 
 // The program's one window: the attached probe's identity ("Hardware"), the per-probe firmware
 // panel ("Firmware") and a status line with a progress bar ("Status"). A one-second poll keeps
@@ -48,6 +49,9 @@ protected slots:
 private:
     // No probe, or several: captions alone, both areas off, the empty page.
     void showNoProbe(const QString& status);
+    void showNotUpdatable(const ProbeAssessment& assessment);
+    // Builds the panel for the one ready probe; throws HException when it cannot talk to it.
+    void showPanelFor(const ProbeAssessment& assessment);
 
     QLabel* statusLabel;
     QProgressBar* progressBar;

@@ -8,11 +8,11 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "app/ErrorReporter.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
-#include "loader/LoaderInfo.h"
-#include "loader/LoaderProtocol.h"
+#include "firmware/UserMessages.h"
+#include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 
 namespace {
@@ -73,14 +73,12 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
             [this] { reportingErrors([this] { updateFirmware(); }); });
 
     link = openUpdateLink(deviceInfo);
-    LoaderInfo loaderInfo{};
-    getLoaderInfo(*link, loaderInfo);
-    firmwareInstalled = holdsRecognisedFirmware(loaderInfo);
+    const std::optional<std::string> installed = readInstalledFirmware(*link);
+    firmwareInstalled = installed.has_value();
     // The build text is the probe's to choose, and the label renders markup: shown as text.
-    installedVersionLabel->setText(
-        versionCaption + (firmwareInstalled
-                              ? fromLatin1(installedFirmwareDescription(loaderInfo)).toHtmlEscaped()
-                              : QStringLiteral("<i>Not Installed</i>")));
+    installedVersionLabel->setText(versionCaption + (installed
+                                                         ? fromLatin1(*installed).toHtmlEscaped()
+                                                         : QStringLiteral("<i>Not Installed</i>")));
     updateImageInfo();
 }
 
@@ -89,7 +87,8 @@ VelantrixUpdaterWidget::~VelantrixUpdaterWidget() = default;
 void VelantrixUpdaterWidget::updateImageInfo() {
     const FirmwareImage* row = findFirmwareImage(deviceInfo);
     const bool valid = row && isValidImage(*row);
-    QString description = QStringLiteral("<i>Invalid Firmware Image</i>");
+    QString description =
+        QStringLiteral("<i>%1</i>").arg(QString::fromLatin1(messages::invalidImage));
     QString notes;
     if (valid) {
         description = fromLatin1(imageVersionDescription(*row));
@@ -122,6 +121,18 @@ void VelantrixUpdaterWidget::verify(HDataLink* target, uint32_t address, uint32_
     verifyImage(*target, address, size, bytes, progressReporter());
 }
 
+UpdatePhases VelantrixUpdaterWidget::panelPhases() {
+    return {[this](HDataLink& target, uint32_t address, uint32_t size) {
+                erase(&target, address, size);
+            },
+            [this](HDataLink& target, uint32_t address, uint32_t size, const uint8_t* bytes) {
+                download(&target, address, size, bytes);
+            },
+            [this](HDataLink& target, uint32_t address, uint32_t size, const uint8_t* bytes) {
+                verify(&target, address, size, bytes);
+            }};
+}
+
 void VelantrixUpdaterWidget::updateFirmware() {
     const FirmwareImage* row = findFirmwareImage(deviceInfo);
     if (!row)
@@ -130,11 +141,7 @@ void VelantrixUpdaterWidget::updateFirmware() {
     if (mainWindow)
         mainWindow->setPollingEnabled(false);
     try {
-        connectLoader(link, deviceInfo, firmwareInstalled, *row);
-        erase(link.get(), row->address, row->size);
-        download(link.get(), row->address, row->size, row->data);
-        verify(link.get(), row->address, row->size, row->data);
-        loaderDisconnect(*link);
+        installFirmware(link, deviceInfo, firmwareInstalled, *row, panelPhases());
     } catch (HException&) {
         // A link that failed mid-exchange is not used again: the probe may have restarted under
         // it (firmware that was not recognised hands over to its loader on the first connect)

@@ -36,6 +36,8 @@ protected:
 private:
     // The phases report through this panel's progress signal.
     UpdateProgress progressReporter();
+    // The update's phases, run through this panel's members.
+    UpdatePhases panelPhases();
 
     QLabel* installedVersionLabel;
     QLabel* offeredVersionLabel;

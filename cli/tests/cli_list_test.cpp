@@ -65,8 +65,8 @@ TEST_F(CliList, SeveralProbesOfEveryKindInTextAndJson) {
                   "  {\"serial\": \"1000D4\", \"productId\": 16, \"variant\": \"Velantrix "
                   "Kestrel\", \"state\": \"unreachable\", \"installed\": null, \"offered\": \"" +
                   kestrel +
-                  "\", \"updateAvailable\": false, \"message\": \"this Velantrix variant cannot "
-                  "be updated over its USB connection\"},\n"
+                  "\", \"updateAvailable\": false, \"message\": \"The attached Velantrix "
+                  "cannot be updated over its USB connection by Velantrix Update.\"},\n"
                   "  {\"serial\": \"0300E5\", \"productId\": 3, \"variant\": \"Velantrix Heron\", "
                   "\"state\": \"error\", \"installed\": null, \"offered\": \"" +
                   heron + "\", \"updateAvailable\": false, \"message\": \"" + readTimedOut +

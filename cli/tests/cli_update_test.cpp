@@ -66,8 +66,8 @@ TEST_F(CliUpdate, AllUpdatesEveryVariantThenListShowsThemUpToDate) {
                          "supported by Velantrix Update.\n"),
               std::string::npos)
         << out();
-    EXPECT_NE(out().find("1000D4 (Velantrix Kestrel): skipped, this Velantrix variant cannot "
-                         "be updated over its USB connection\n"),
+    EXPECT_NE(out().find("1000D4 (Velantrix Kestrel): skipped, The attached Velantrix "
+                         "cannot be updated over its USB connection by Velantrix Update.\n"),
               std::string::npos);
     EXPECT_NE(out().find("0600B7 (Velantrix Osprey): installed version now 3.1 - Build: "
                          "2024042402.56362\n"),
@@ -149,8 +149,8 @@ TEST_F(CliUpdate, ProbesItCannotUpdateAreRefusedBeforeAnyLinkIsMade) {
     attach(16, "1000D4", oldImage());
     EXPECT_EQ(run({"update"}), cli::exitFailure);
     EXPECT_EQ(err(),
-              "velantrix-update-cli: 1000D4: this Velantrix variant cannot be updated over its "
-              "USB connection\n");
+              "velantrix-update-cli: 1000D4: The attached Velantrix cannot be updated over its "
+              "USB connection by Velantrix Update.\n");
 
     EXPECT_EQ(run({"update", "--all"}), cli::exitSuccess);
     EXPECT_NE(out().find("skipped"), std::string::npos);

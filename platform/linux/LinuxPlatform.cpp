@@ -15,4 +15,8 @@ std::unique_ptr<HidDevice> LinuxPlatform::openHidDevice(const std::string& devic
     return linuxOpenHidDevice(devicePath);
 }
 
+std::unique_ptr<Platform> makeSystemPlatform() {
+    return std::make_unique<LinuxPlatform>();
+}
+
 }  // namespace platform

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/HException.h"
 #include "link/HDataLink.h"
 #include "platform/Clock.h"
+#include "platform/HException.h"
 
 // A data link that plays a script instead of a probe. Every write is kept as a frame of its own;
 // every read takes the next scripted reply (a read with nothing scripted finds nothing and

@@ -5,14 +5,14 @@
 #include "FakeListingPlatform.h"
 #include "link/DeviceEnumeration.h"
 #include "link/InterfaceKinds.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 #include "link/Utf16Narrowing.h"
 
 using platform::InterfaceClass;
 
 namespace {
 
-const std::vector<int32_t> probeIds(probeProductIds.begin(), probeProductIds.end());
+const std::vector<int32_t> probeIds = probeProductIds();
 
 std::vector<USBDeviceInfo> enumerateAll(uint32_t kind = 0) {
     return enumerateUSBDevices(kind, anyUsbId, anyUsbId);

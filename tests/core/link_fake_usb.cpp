@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/HException.h"
 #include "platform/Clock.h"
+#include "platform/HException.h"
 
 namespace linktest {
 

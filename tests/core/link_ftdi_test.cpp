@@ -3,10 +3,10 @@
 #include <numeric>
 #include <vector>
 
-#include "app/HException.h"
 #include "link/USBFtd2xxDataLink.h"
 #include "link/openDataLink.h"
 #include "link_fake_usb.h"
+#include "platform/HException.h"
 #include "sim/VirtualClock.h"
 
 using namespace linktest;

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/HException.h"
 #include "link/openDataLink.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/HException.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"

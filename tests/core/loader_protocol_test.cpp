@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/HException.h"
+#include "firmware/InstalledFirmware.h"
+#include "platform/HException.h"
 #include "sim/VirtualClock.h"
 #include "tests/core/ScriptedLink.h"
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "ScriptedLink.h"
-#include "app/HException.h"
 #include "firmware/UpdateProcedure.h"
 #include "loader/Crc32.h"
+#include "platform/HException.h"
 #include "platform/LittleEndian.h"
 
 namespace {

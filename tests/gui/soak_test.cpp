@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "ProgramUnderTest.h"
-#include "link/ProbeIds.h"
+#include "link/ProbeModels.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"

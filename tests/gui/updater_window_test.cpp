@@ -8,7 +8,7 @@
 #include <QScreen>
 
 #include "BoxWatcher.h"
-#include "app/ErrorReporter.h"
+#include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/HException.h"
+#include "platform/HException.h"
 
 // The one place that shows a failure to the user: a critical box with no parent, titled
 // "Error", the message unchanged, one OK button and no default button. Blocks until OK.

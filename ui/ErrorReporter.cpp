@@ -1,4 +1,4 @@
-#include "app/ErrorReporter.h"
+#include "ui/ErrorReporter.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

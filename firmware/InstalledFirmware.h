@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "link/HDataLink.h"
+#include "loader/LoaderInfo.h"
+
+// What the probe's loader reports about the firmware above it. The firmware fields mean
+// something only for an image the loader recognised: one that opens with the image magic, in
+// format 1.
+bool holdsRecognisedFirmware(const LoaderInfo& info);
+
+// "major.minor - build text" of the installed firmware, formed exactly like the description of
+// an offered image. Meaningful only when holdsRecognisedFirmware(info).
+std::string installedFirmwareDescription(const LoaderInfo& info);
+
+// Asks the loader over `link`: the installed firmware's description, or nothing when the loader
+// does not recognise an image. Throws HException as getLoaderInfo does.
+std::optional<std::string> readInstalledFirmware(HDataLink& link);
