@@ -39,7 +39,9 @@ public:
         if (runs.empty())
             return 0;
         std::vector<double> sorted = runs;
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        std::nth_element(sorted.begin(),
+                         sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
+                         sorted.end());
         return sorted[sorted.size() / 2];
     }
     double worstUs() const {

@@ -37,7 +37,8 @@ public:
     Ledger(const sim::TimingModel& figures, Carrier kind) : timing(figures), carrier(kind) {}
 
     void add(const Exchange& exchange) {
-        uint64_t bus = uint64_t{timing.controlTransferUs} * exchange.controlTransfers;
+        uint64_t bus =
+            uint64_t{timing.controlTransferUs} * static_cast<uint64_t>(exchange.controlTransfers);
         for (const uint32_t bytes : exchange.outTransfers)
             bus += framesUs(std::max<uint64_t>(1, ceilDiv(bytes, timing.packetBytes)));
         uint64_t hold = 0;

@@ -29,8 +29,9 @@ void ProgressDisplay::drawBar(int shown, const char* suffix) {
     const int filled = percent * barWidth / 100;
     char percentText[8];
     std::snprintf(percentText, sizeof percentText, "%3d%%", percent);
-    out << "\r  [" << std::string(filled, '#') << std::string(barWidth - filled, '-') << "] "
-        << percentText << "  " << amount(shown) << suffix;
+    out << "\r  [" << std::string(static_cast<std::size_t>(filled), '#')
+        << std::string(static_cast<std::size_t>(barWidth - filled), '-') << "] " << percentText
+        << "  " << amount(shown) << suffix;
     out.flush();
     drawnPercent = percent;
 }

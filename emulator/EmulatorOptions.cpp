@@ -190,7 +190,8 @@ FaultOption faultOf(const std::string& value) {
 }  // namespace
 
 std::string variantName(const sim::ProbeVariant& variant) {
-    std::string name(shortVariantName(*findProbeModel(variant.productId)));
+    const ProbeModel* model = findProbeModel(variant.productId);
+    std::string name(model ? shortVariantName(*model) : std::string_view(variant.product));
     for (char& c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name;

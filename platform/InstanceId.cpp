@@ -7,7 +7,8 @@ namespace platform {
 bool isUsableSerial(const std::string& serial) {
     if (serial.empty())
         return false;
-    for (const unsigned char c : serial) {
+    for (const char character : serial) {
+        const auto c = static_cast<unsigned char>(character);
         if (c < 0x20 || c > 0x7E || c == '\\' || c == ',')
             return false;
     }

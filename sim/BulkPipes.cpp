@@ -45,7 +45,7 @@ int BulkPipes::bulkIn(uint8_t endpoint, std::span<uint8_t> buffer, TransferWait&
         const std::vector<uint8_t> bytes = queue.take(packet);
         if (buffer.size() - filled < packet)
             return -1;
-        std::copy(bytes.begin(), bytes.end(), buffer.begin() + filled);
+        std::copy(bytes.begin(), bytes.end(), buffer.begin() + static_cast<std::ptrdiff_t>(filled));
         filled += packet;
         available -= packet;
     }

@@ -26,8 +26,8 @@ std::vector<LoaderRequest> FrameAssembler::feed(std::span<const uint8_t> bytes) 
             const auto take =
                 static_cast<uint32_t>(std::min<std::size_t>(dataExpected, bytes.size() - at));
             if (!pendingWrite.dataDropped)
-                pendingWrite.data.insert(pendingWrite.data.end(), bytes.begin() + at,
-                                         bytes.begin() + at + take);
+                pendingWrite.data.insert(pendingWrite.data.end(), bytes.subspan(at).begin(),
+                                         bytes.subspan(at, take).end());
             at += take;
             dataExpected -= take;
             if (dataExpected == 0)

@@ -90,7 +90,8 @@ int FtdiBridge::bulkIn(uint8_t endpoint, std::span<uint8_t> buffer, TransferWait
         return -1;
     ReplyQueue& queue = channel == kLoaderChannel ? line.replies() : silence;
     // A latency of 0 would make the chip spin; it behaves as 1 ms.
-    const uint64_t latencyUs = std::max<uint64_t>(1, channels[channel].latencyMs) * 1000;
+    const uint64_t latencyUs =
+        std::max<uint64_t>(1, channels[static_cast<std::size_t>(channel)].latencyMs) * 1000;
     std::size_t filled = 0;
     for (;;) {
         std::size_t ready = queue.readyBytes(wait.nowUs());
@@ -109,7 +110,7 @@ int FtdiBridge::bulkIn(uint8_t endpoint, std::span<uint8_t> buffer, TransferWait
             return -1;  // overflow: the packet does not fit the host's buffer and is lost
         buffer[filled] = kModemStatus;
         buffer[filled + 1] = kLineStatus;
-        std::copy(bytes.begin(), bytes.end(), buffer.begin() + filled + kStatusBytes);
+        std::copy(bytes.begin(), bytes.end(), buffer.subspan(filled + kStatusBytes).begin());
         filled += packet;
         if (packet < kPacketSize || filled == buffer.size())
             return static_cast<int>(filled);
@@ -129,7 +130,7 @@ int FtdiBridge::control(const ControlSetup& setup, std::span<uint8_t> data) {
     const int channel = channelOfIndex(setup.index);
     if (channel < 0)
         return -1;
-    Channel& state = channels[channel];
+    Channel& state = channels[static_cast<std::size_t>(channel)];
     if (setup.requestType == kVendorOut) {
         switch (setup.request) {
             case kReset:

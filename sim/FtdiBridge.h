@@ -34,9 +34,13 @@ public:
     int control(const ControlSetup& setup, std::span<uint8_t> data) override;
     void powerOn() override;
 
-    uint8_t latencyMs(int channel) const { return channels[channel].latencyMs; }
+    uint8_t latencyMs(int channel) const {
+        return channels[static_cast<std::size_t>(channel)].latencyMs;
+    }
     // Mask in the low byte, mode in the high byte, as the bit-mode request carries them.
-    uint16_t bitMode(int channel) const { return channels[channel].bitMode; }
+    uint16_t bitMode(int channel) const {
+        return channels[static_cast<std::size_t>(channel)].bitMode;
+    }
 
 private:
     struct Channel {

@@ -37,10 +37,14 @@ UsbFaceKind faceOf(LinkKind link) {
 std::vector<ProbeVariant> makeVariants() {
     std::vector<ProbeVariant> variants;
     for (const Hardware& hardware : kHardware) {
-        const ProbeModel& model = *findProbeModel(hardware.productId);
-        variants.push_back({model.productId, model.variantName, faceOf(model.link),
-                            firmwareCatalogue[model.catalogueRow].address, hardware.flashSize,
-                            model.reopenAfterConnect, hardware.loaderMajor, hardware.loaderMinor});
+        for (const ProbeModel& model : probeModels) {
+            if (model.productId != hardware.productId)
+                continue;
+            variants.push_back({model.productId, model.variantName, faceOf(model.link),
+                                firmwareCatalogue[model.catalogueRow].address, hardware.flashSize,
+                                model.reopenAfterConnect, hardware.loaderMajor,
+                                hardware.loaderMinor});
+        }
     }
     return variants;
 }

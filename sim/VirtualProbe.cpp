@@ -327,7 +327,8 @@ TransferOutcome VirtualProbe::bulkTransfer(uint64_t attachment, uint8_t endpoint
         result = applyRequestFault(*fault, wait);
     } else if (in) {
         result = face->bulkIn(endpoint, bytes, wait, timing.has_value());
-        if (result > 0 && timing && !wait.waitUs(bulkTransferUs(*timing, result)))
+        if (result > 0 && timing &&
+            !wait.waitUs(bulkTransferUs(*timing, static_cast<uint64_t>(result))))
             result = -1;
         if (result > 0)
             delivered.assign(bytes.begin(), bytes.begin() + result);

@@ -26,7 +26,8 @@ TEST(FirmwareCatalogue, ProductIdChoosesRow) {
     EXPECT_EQ(findFirmwareImage(probe(16)), row(3));
     EXPECT_EQ(findFirmwareImage(probe(6)), row(4));
     EXPECT_EQ(findFirmwareImage(probe(5)), row(5));
-    for (uint16_t productId : {0, 1, 2, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 0xFFFF}) {
+    for (const uint16_t productId :
+         std::initializer_list<uint16_t>{0, 1, 2, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 0xFFFF}) {
         EXPECT_EQ(findFirmwareImage(probe(productId, "04020000")), nullptr) << productId;
         EXPECT_EQ(findFirmwareImage(probe(productId, "")), nullptr) << productId;
     }
@@ -91,8 +92,8 @@ TEST(FirmwareCatalogue, ReleaseNotesArePlainAsciiWithTheirOwnLineEnds) {
         EXPECT_EQ(image.releaseNotes[image.releaseNotesLength], '\0');
         const std::string notes(image.releaseNotes, image.releaseNotesLength);
         EXPECT_EQ(notes.find('\0'), std::string::npos);
-        for (const unsigned char c : notes)
-            ASSERT_LT(c, 0x80);
+        for (const char c : notes)
+            ASSERT_LT(static_cast<unsigned char>(c), 0x80);
         // Only the oldest variant's notes use CRLF; git must not have converted either kind.
         const bool crlf = std::string(image.name) == "Velantrix Egret";
         std::size_t lineFeeds = 0, pairs = 0;

@@ -118,7 +118,7 @@ TEST_F(PlainLink, OneClaimedInterfaceMustOwnBothPipes) {
 }
 
 TEST_F(PlainLink, OnlyProbesWithACarrierGetALink) {
-    for (uint16_t productId : {4, 16, 0}) {
+    for (const uint16_t productId : std::initializer_list<uint16_t>{4, 16, 0}) {
         EXPECT_EQ(openDataLink(probeAt(productId, kPath)), nullptr) << productId;
     }
     EXPECT_EQ(device->opens, 0);

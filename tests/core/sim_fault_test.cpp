@@ -29,8 +29,10 @@ protected:
         talk = std::make_unique<RawTalk>(path, false);
         ASSERT_EQ(talk->command(Command::Connect), (Bytes{0xFE, 0x01}));
     }
-    Bytes erase(int block) { return talk->command(Command::Erase, kBase + block * kBlock, kBlock); }
-    bool erased(int block) { return probe->readFlash(kBase + block * kBlock, 1)[0] == 0xFF; }
+    Bytes erase(uint32_t block) {
+        return talk->command(Command::Erase, kBase + block * kBlock, kBlock);
+    }
+    bool erased(uint32_t block) { return probe->readFlash(kBase + block * kBlock, 1)[0] == 0xFF; }
 
     std::shared_ptr<VirtualProbe> probe;
     std::string path;
@@ -83,14 +85,14 @@ TEST_F(FaultTest, BusyConnectRepeatsTheScriptedNumberOfTimes) {
 TEST_F(FaultTest, ACorruptedWriteShowsAsACrcMismatchInItsBlockOnly) {
     plug();
     const Bytes image = buildFirmwareImage({.payloadSize = 4 * kBlock - 0x40});
-    for (int block = 0; block < 4; ++block)
+    for (uint32_t block = 0; block < 4; ++block)
         ASSERT_EQ(erase(block), (Bytes{0xFA, 0x01}));
     probe->on(Command::Write, 5).corruptWrite(100);  // inside the third 8 KiB block
     for (uint32_t at = 0; at < image.size(); at += 0x1000) {
         const Bytes chunk(image.begin() + at, image.begin() + at + 0x1000);
         ASSERT_EQ(talk->command(Command::Write, kBase + at, 0x1000, chunk), (Bytes{0xFC, 0x01}));
     }
-    for (int block = 0; block < 4; ++block) {
+    for (uint32_t block = 0; block < 4; ++block) {
         const Bytes reply = talk->command(Command::Crc, kBase + block * kBlock, kBlock);
         EXPECT_EQ(le32(reply, 2) == crc32(image.data() + block * kBlock, kBlock), block != 2)
             << block;

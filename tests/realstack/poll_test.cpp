@@ -28,7 +28,7 @@ TEST_F(RealStackWindow, PollFindsAProbeOfEveryVariantOneAfterAnother) {
         const FirmwareImage* row = findFirmwareImage(
             {sim::kVirtualProbeVendorId, variant.productId, serial, {}, {}, 0, path});
         ASSERT_NE(row, nullptr);
-        if (!updatableOverUsb(*findProbeModel(variant.productId))) {
+        if (variant.face == sim::UsbFaceKind::DescriptorOnly) {
             EXPECT_EQ(text("statusLabel"),
                       "The attached Velantrix cannot be updated over its USB connection by "
                       "Velantrix Update.");
@@ -46,7 +46,7 @@ TEST_F(RealStackWindow, PollFindsAProbeOfEveryVariantOneAfterAnother) {
         // The same probe on the next tick: the panel stays and the probe is left alone.
         poll();
         EXPECT_EQ(probe->commandCount(sim::Command::Info),
-                  updatableOverUsb(*findProbeModel(variant.productId)) ? 1 : 0);
+                  variant.face == sim::UsbFaceKind::DescriptorOnly ? 0 : 1);
 
         usb->unplug(path);
         poll();
