@@ -26,7 +26,8 @@ class UsbdevfsNode;
 // probe that restarts into its loader and comes back later with a new device number) reaches the
 // testbed on the next settle(): a device that left loses its sysfs directory and node, a device
 // that came back gets them again at the same sysfs path with its new node. settle() runs after
-// every transfer, and the owner calls it as time passes (BusClock does so for virtual time).
+// every transfer, and the owner calls it as time passes (the virtual clock does so after every
+// sleep).
 //
 // Creating one sets UMOCKDEV_DIR for the process; a program only sees the testbed when it runs
 // with umockdev's preload library (linked first, or in LD_PRELOAD). Thread-safe.

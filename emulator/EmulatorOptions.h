@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/FaultScript.h"
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 #include "sim/VirtualProbe.h"
 
 namespace emulator {

@@ -41,7 +41,7 @@ void fuzzStrip(FuzzedDataProvider& input) {
     const std::size_t packetSize = input.ConsumeIntegral<uint8_t>();
     const std::size_t room = input.ConsumeIntegralInRange<std::size_t>(0, 512);
     const std::vector<uint8_t> raw =
-        input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange(0, 1024));
+        input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 1024));
     // Exactly as large as asked, so that the sanitizer sees any write past it.
     std::vector<uint8_t> payload(room);
     const std::size_t kept = stripFtdiStatus(raw, payload, packetSize);

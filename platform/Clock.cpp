@@ -1,9 +1,15 @@
 #include "platform/Clock.h"
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace platform {
+
+void Clock::sleepUs(uint64_t us) {
+    const uint64_t ms = (us + 999) / 1000;
+    sleepMs(ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms));
+}
 
 namespace {
 

@@ -12,6 +12,9 @@ public:
     virtual ~Clock() = default;
     // Blocks for about `ms` milliseconds; may return a little early.
     virtual void sleepMs(uint32_t ms) = 0;
+    // Blocks for about `us` microseconds: emulated hardware keeps sub-millisecond time. The
+    // default sleeps whole milliseconds, rounded up.
+    virtual void sleepUs(uint64_t us);
     // Milliseconds since an arbitrary start; wraps around at 2^32.
     virtual uint32_t tickMs() = 0;
     // A high-resolution counter and its ticks per second (not positive when there is none).

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 
 namespace sim {
 

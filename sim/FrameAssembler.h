@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 
 namespace sim {
 

@@ -1,14 +1,11 @@
 #include "sim/SimTime.h"
 
 #include "platform/Clock.h"
-#include "sim/VirtualClock.h"
 
 namespace sim {
 
 uint64_t nowUs() {
     platform::Clock& clock = platform::currentClock();
-    if (auto* virtualClock = dynamic_cast<VirtualClock*>(&clock))
-        return virtualClock->elapsedUs();
     const int64_t frequency = clock.counterFrequency();
     if (frequency <= 0)
         return uint64_t{clock.tickMs()} * 1000;
@@ -19,14 +16,8 @@ uint64_t nowUs() {
 }
 
 void spendUs(uint64_t us) {
-    if (us == 0)
-        return;
-    platform::Clock& clock = platform::currentClock();
-    if (auto* virtualClock = dynamic_cast<VirtualClock*>(&clock)) {
-        virtualClock->advanceUs(us);
-        return;
-    }
-    clock.sleepMs(static_cast<uint32_t>((us + 999) / 1000));
+    if (us != 0)
+        platform::currentClock().sleepUs(us);
 }
 
 }  // namespace sim

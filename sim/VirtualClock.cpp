@@ -2,8 +2,8 @@
 
 namespace sim {
 
-VirtualClockScope::VirtualClockScope() {
-    auto owned = std::make_unique<VirtualClock>();
+VirtualClockScope::VirtualClockScope(std::function<void()> sleptMs) {
+    auto owned = std::make_unique<VirtualClock>(std::move(sleptMs));
     virtualClock = owned.get();
     previous = platform::installClock(std::move(owned));
 }

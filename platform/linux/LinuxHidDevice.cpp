@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -7,29 +6,12 @@
 
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/UdevHandles.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/Utf8Widening.h"
 
 namespace platform {
 
 namespace {
-
-// Owns an open file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int openFd) : fd(openFd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    bool isOpen() const { return fd >= 0; }
-
-private:
-    int fd;
-};
 
 std::optional<std::string> sysAttribute(udev_device* device, const char* name) {
     const char* value = device ? udev_device_get_sysattr_value(device, name) : nullptr;
@@ -59,7 +41,7 @@ struct DeviceStrings {
 // node.
 class LinuxHidDevice final : public HidDevice {
 public:
-    LinuxHidDevice(FileDescriptor openNode, DeviceStrings deviceStrings)
+    LinuxHidDevice(UniqueFd openNode, DeviceStrings deviceStrings)
         : node(std::move(openNode)), strings(std::move(deviceStrings)) {}
 
     bool manufacturerString(uint16_t* buffer, std::size_t bytes) override {
@@ -73,7 +55,7 @@ public:
     }
 
 private:
-    FileDescriptor node;
+    UniqueFd node;
     DeviceStrings strings;
 };
 
@@ -91,8 +73,8 @@ std::unique_ptr<HidDevice> linuxOpenHidDevice(const std::string& devicePath) {
     const char* nodePath = udev_device_get_devnode(device.get());
     if (!subsystem || std::strcmp(subsystem, "hidraw") != 0 || !nodePath)
         return nullptr;
-    FileDescriptor node(::open(nodePath, O_RDWR | O_CLOEXEC));
-    if (!node.isOpen())
+    UniqueFd node(::open(nodePath, O_RDWR | O_CLOEXEC));
+    if (!node)
         return nullptr;
     udev_device* usbDevice =
         udev_device_get_parent_with_subsystem_devtype(device.get(), "usb", "usb_device");

@@ -1,30 +1,16 @@
 #include <fcntl.h>
 #include <libusb.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/UsbDeviceNode.h"
 
 namespace platform {
 
 namespace {
-
-// A file descriptor as a unique_ptr "pointer": -1 is the null value.
-struct FdCloser {
-    struct pointer {
-        int fd = -1;
-        pointer() = default;
-        pointer(std::nullptr_t) {}
-        explicit pointer(int descriptor) : fd(descriptor) {}
-        explicit operator bool() const { return fd >= 0; }
-        friend bool operator==(pointer, pointer) = default;
-    };
-    void operator()(pointer p) const { ::close(p.fd); }
-};
-using UniqueFd = std::unique_ptr<int, FdCloser>;
 
 struct ContextExit {
     void operator()(libusb_context* context) const { libusb_exit(context); }
@@ -131,14 +117,14 @@ std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath) {
     const auto node = usbDeviceNodeOf(devicePath);
     if (!node)
         return nullptr;
-    UniqueFd fd(FdCloser::pointer(::open(node->c_str(), O_RDWR | O_CLOEXEC)));
+    UniqueFd fd(::open(node->c_str(), O_RDWR | O_CLOEXEC));
     if (!fd)
         return nullptr;
     libusb_context* context = sharedContext();
     if (!context)
         return nullptr;
     libusb_device_handle* wrapped = nullptr;
-    if (libusb_wrap_sys_device(context, static_cast<intptr_t>(fd.get().fd), &wrapped) !=
+    if (libusb_wrap_sys_device(context, static_cast<intptr_t>(fd.get()), &wrapped) !=
         LIBUSB_SUCCESS)
         return nullptr;
     HandlePtr handle(wrapped);

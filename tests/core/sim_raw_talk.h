@@ -14,7 +14,7 @@
 #include "platform/LittleEndian.h"
 #include "platform/Platform.h"
 #include "sim/FtdiBridge.h"
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 #include "sim/SimTime.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "emulator/BusClock.h"
 #include "emulator/EmulatedUsb.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
+#include "sim/VirtualClock.h"
 
 namespace realstack {
 
@@ -29,7 +29,7 @@ protected:
             GTEST_SKIP() << "umockdev's preload library is not active in this process";
         ASSERT_NE(dynamic_cast<platform::LinuxPlatform*>(&platform::currentPlatform()), nullptr)
             << "these tests run on the program's own platform";
-        clock = std::make_unique<emulator::BusClockScope>([this] { usb->settle(); });
+        clock = std::make_unique<sim::VirtualClockScope>([this] { usb->settle(); });
     }
 
     void TearDown() override { clock.reset(); }
@@ -46,7 +46,7 @@ protected:
     }
 
     std::unique_ptr<emulator::EmulatedUsb> usb;
-    std::unique_ptr<emulator::BusClockScope> clock;
+    std::unique_ptr<sim::VirtualClockScope> clock;
 };
 
 }  // namespace realstack

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "RealStackTest.h"
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 
 // The node tests need nothing beyond the testbed.
 using RealStackUsbdevfs = realstack::RealStackTest;

@@ -1,4 +1,4 @@
-#include "sim/LoaderFrames.h"
+#include "sim/LoaderWire.h"
 
 namespace sim {
 
