@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <libusb.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,6 +56,26 @@ public:
     ~LinuxUsbDevice() override {
         if (claimed >= 0)
             libusb_release_interface(handle.get(), claimed);
+    }
+
+    std::optional<UsbIdentity> identity() override {
+        // The device descriptor was read through the node when the device was wrapped; the
+        // serial number string is asked of the device itself.
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(libusb_get_device(handle.get()), &descriptor) !=
+            LIBUSB_SUCCESS)
+            return UsbIdentity{};
+        UsbIdentity found{descriptor.idVendor, descriptor.idProduct, {}};
+        if (descriptor.iSerialNumber != 0) {
+            std::array<unsigned char, 256> text{};
+            const int length = libusb_get_string_descriptor_ascii(
+                handle.get(), descriptor.iSerialNumber, text.data(), static_cast<int>(text.size()));
+            if (length < 0)
+                return UsbIdentity{};
+            found.serialNumber.assign(reinterpret_cast<const char*>(text.data()),
+                                      static_cast<std::size_t>(length));
+        }
+        return found;
     }
 
     int interfaceOfEndpoint(uint8_t endpoint) override {

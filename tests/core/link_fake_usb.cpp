@@ -21,6 +21,8 @@ public:
         state->claimedInterface = -1;
     }
 
+    std::optional<platform::UsbIdentity> identity() override { return std::nullopt; }
+
     int interfaceOfEndpoint(uint8_t endpoint) override {
         const auto found = state->endpointInterfaces.find(endpoint);
         return found == state->endpointInterfaces.end() ? -1 : found->second;

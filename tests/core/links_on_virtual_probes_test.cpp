@@ -18,6 +18,7 @@ struct LinksOnVirtualProbes : ::testing::TestWithParam<uint16_t> {
 
     USBDeviceInfo attach(const std::shared_ptr<sim::VirtualProbe>& probe) {
         USBDeviceInfo info;
+        info.vendorId = sim::kVirtualProbeVendorId;
         info.productId = GetParam();
         info.devicePath = scope.bus().attach(probe);
         return info;
