@@ -27,16 +27,18 @@ struct ConfigFree {
 using HandlePtr = std::unique_ptr<libusb_device_handle, HandleClose>;
 using ConfigPtr = std::unique_ptr<libusb_config_descriptor, ConfigFree>;
 
-// One context for the process, made at the first open. Devices are handed to libusb as open
-// file descriptors, so it never scans the bus and needs no udev of its own.
+// One context for the process, made at the first open that succeeds in making it: a set-up that
+// failed (no file descriptors left, say) is tried again at the next open rather than remembered.
+// Devices are handed to libusb as open file descriptors, so it never scans the bus and needs no
+// udev of its own.
 libusb_context* sharedContext() {
-    static const std::unique_ptr<libusb_context, ContextExit> context = [] {
+    static std::unique_ptr<libusb_context, ContextExit> context;
+    if (!context) {
         libusb_set_option(nullptr, LIBUSB_OPTION_NO_DEVICE_DISCOVERY);
         libusb_context* made = nullptr;
-        if (libusb_init(&made) != LIBUSB_SUCCESS)
-            made = nullptr;
-        return std::unique_ptr<libusb_context, ContextExit>(made);
-    }();
+        if (libusb_init(&made) == LIBUSB_SUCCESS)
+            context.reset(made);
+    }
     return context.get();
 }
 
