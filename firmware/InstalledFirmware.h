@@ -15,6 +15,12 @@ bool holdsRecognisedFirmware(const LoaderInfo& info);
 // an offered image. Meaningful only when holdsRecognisedFirmware(info).
 std::string installedFirmwareDescription(const LoaderInfo& info);
 
-// Asks the loader over `link`: the installed firmware's description, or nothing when the loader
-// does not recognise an image. Throws HException as getLoaderInfo does.
+// A loader answers its information request at once. The window asks it while building the
+// probe's panel on its poll, so a probe that does not answer is given up on long before an
+// update's 60 s bound, and the window is not frozen for a minute.
+inline constexpr unsigned loaderInfoTimeoutMs = 2000;
+
+// Asks the loader over `link`, bounded by loaderInfoTimeoutMs (the link's own bounds are put
+// back afterwards): the installed firmware's description, or nothing when the loader does not
+// recognise an image. Throws HException as getLoaderInfo does.
 std::optional<std::string> readInstalledFirmware(HDataLink& link);

@@ -87,13 +87,18 @@ TEST_F(CliUpdate, AllUpdatesEveryVariantThenListShowsThemUpToDate) {
     EXPECT_EQ(ready, 3u);
 }
 
-TEST_F(CliUpdate, TheOfferedVersionIsLeftAloneUnlessForced) {
+TEST_F(CliUpdate, TheOfferedVersionIsCheckedAndLeftAloneUnlessForced) {
     auto probe = attach(6, "0600B7", catalogueImage(3));
     EXPECT_EQ(run({"update"}), cli::exitSuccess);
     EXPECT_EQ(out(),
+              "0600B7 (Velantrix Osprey): reports the offered version (3.1 - Build: "
+              "2024042402.56362), checking it\n"
+              "Checking firmware: 0/60212 bytes\n"
+              "Checking firmware: 60212/60212 bytes\n"
               "0600B7 (Velantrix Osprey): already up to date (3.1 - Build: 2024042402.56362)\n");
-    EXPECT_EQ(probe->commandCount(sim::Command::Connect), 0);
+    EXPECT_EQ(probe->commandCount(sim::Command::Crc), 8);
     EXPECT_EQ(probe->commandCount(sim::Command::Erase), 0);
+    EXPECT_EQ(probe->commandCount(sim::Command::Write), 0);
 
     EXPECT_EQ(run({"update", "--force"}), cli::exitSuccess) << err();
     EXPECT_NE(out().find("installed version now 3.1 - Build: 2024042402.56362"), std::string::npos);
@@ -119,12 +124,17 @@ TEST_F(CliUpdate, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
               std::string::npos)
         << out();
     EXPECT_EQ(out().find("installed version now"), std::string::npos);
-    // Its header is in place, so the loader now reports the offered version: only --force
-    // repairs it, and the failure says so.
+    // Its header is in place, so the loader now reports the offered version; the failure says
+    // so, and the next update finds the flash wrong and installs the image again unforced.
     EXPECT_NE(out().find("0300A1 (Velantrix Heron): the update stopped part-way and the firmware "
-                         "may be incomplete even if its version reads as installed; repeat it "
-                         "with --force\n"),
+                         "may be incomplete even if its version reads as installed; run the "
+                         "update again\n"),
               std::string::npos);
+    EXPECT_EQ(run({"update"}), cli::exitSuccess) << err();
+    EXPECT_NE(out().find("0300A1 (Velantrix Heron): its flash does not hold the offered image"),
+              std::string::npos)
+        << out();
+    EXPECT_NE(out().find("installed version now 2.16"), std::string::npos);
     EXPECT_EQ(run({"update"}), cli::exitSuccess);
     EXPECT_NE(out().find("already up to date"), std::string::npos);
 
