@@ -145,17 +145,14 @@ TEST_F(WindowsTest, ListsTheClassInOrderWithEmptySlotsForWhatCannotBeRead) {
         {"p4", "USB\\ROOT_HUB30\\" + std::string(85, 'a'), {}, {}},     // too long for 100 bytes
         {"p5", "USB\\VID_1A2B&PID_0005\\EG1", {}, {}},
     };
-    const auto listed = windows.listInterfaces(InterfaceClass::UsbDevice, 5);
-    ASSERT_EQ(listed.size(), 5u);
-    ASSERT_TRUE(listed[0] && listed[3] && listed[4]);
-    EXPECT_FALSE(listed[1] || listed[2]);
-    EXPECT_EQ(listed[0]->instanceId + listed[0]->devicePath, fake.interfaces[0].instanceId + "p0");
-    EXPECT_EQ(listed[0]->manufacturer.value_or("") + listed[0]->description.value_or(""),
-              "VelantrixHeron");
-    EXPECT_EQ(listed[3]->instanceId, fake.interfaces[3].instanceId);
-    EXPECT_EQ(listed[3]->manufacturer, std::nullopt);
-    EXPECT_EQ(listed[3]->description, "Hub");
-    EXPECT_EQ(listed[4]->instanceId + listed[4]->devicePath, "p4");
+    Strings listed;  // path|instance id|manufacturer|description, or "-" for an empty slot
+    for (const auto& slot : windows.listInterfaces(InterfaceClass::UsbDevice, 5))
+        listed.push_back(!slot ? "-"
+                               : slot->devicePath + "|" + slot->instanceId + "|" +
+                                     slot->manufacturer.value_or("?") + "|" +
+                                     slot->description.value_or("?"));
+    EXPECT_EQ(listed, (Strings{"p0|USB\\VID_1A2B&PID_0003\\HE1|Velantrix|Heron", "-", "-",
+                               "p3|" + fake.interfaces[3].instanceId + "|?|Hub", "p4||?|?"}));
     const GUID usb{0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
     EXPECT_TRUE(IsEqualGUID(fake.listedClass, usb));
     EXPECT_EQ(fake.listedFlags, DWORD{DIGCF_PRESENT | DIGCF_DEVICEINTERFACE});
