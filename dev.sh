@@ -3,7 +3,9 @@
 #   ./dev.sh run   installs what is missing, builds and starts Velantrix Update
 #   ./dev.sh test  installs what is missing, builds and runs the whole test suite
 #   ./dev.sh demo  the same as run, with an emulated probe attached (no hardware needed)
-# Both are idempotent: a second run installs nothing and rebuilds only what changed.
+#   ./dev.sh windows  cross-builds the Windows programs (build-windows/), runs their tests under
+#                  Wine and packs the zip
+# All are idempotent: a second run installs nothing and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -62,8 +64,18 @@ test)
     build
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 600
     ;;
+windows)
+    PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix mingw-w64 wine64 googletest)
+    install_missing
+    options=()
+    [ -n "${CI:-}" ] && options+=(-DVX_WERROR=ON)
+    cmake --preset windows "${options[@]}"
+    cmake --build --preset windows -j"$(nproc)"
+    ctest --preset windows -j"$(nproc)"
+    cpack --preset windows
+    ;;
 *)
-    echo "usage: $0 run|test|demo [probe]" >&2
+    echo "usage: $0 run|test|demo [probe]|windows" >&2
     exit 2
     ;;
 esac
