@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in a Release build directory, runs them, measures the program as a
-# process (start-up, 30 s idle, peak memory) and prints one table with every figure beside its
-# target. Takes a few minutes; no display and no hardware needed.
+# Builds the benchmarks with the CMake preset `bench` (Release, in build-bench/), runs them,
+# measures the program as a process (start-up, 30 s idle, peak memory) and prints one table with
+# every figure beside its target. Takes a few minutes; no display and no hardware needed.
 #
-#   bench/run-benchmarks.sh [--quick] [--idle-seconds N] [--build-dir DIR] [--keep DIR]
+#   bench/run-benchmarks.sh [--quick] [--idle-seconds N] [--keep DIR]
 #
 #   --quick         one short repetition of each benchmark, 5 s idle: checks the script, not the
 #                   figures
-#   --build-dir     where to build (default: build-release in the checkout)
 #   --keep          also keep the raw Google Benchmark JSON and console output in DIR
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=$source_dir/build-release
+build_dir=$source_dir/build-bench
 repetitions=3
 min_time=0.3
 idle_seconds=30
@@ -23,9 +22,8 @@ while [ $# -gt 0 ]; do
     case $1 in
     --quick) repetitions=1 min_time=0.01 idle_seconds=5 startup_runs=3 ;;
     --idle-seconds) idle_seconds=$2; shift ;;
-    --build-dir) build_dir=$2; shift ;;
     --keep) keep=$2; shift ;;
-    *) echo "usage: $0 [--quick] [--idle-seconds N] [--build-dir DIR] [--keep DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick] [--idle-seconds N] [--keep DIR]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -34,9 +32,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 echo "Building in $build_dir (Release) ..." >&2
-if ! { cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_TESTS=OFF &&
-    cmake --build "$build_dir" -j"$(nproc)" --target vx_bench_core vx_bench_gui vx_bench_startup \
-        velantrix-update; } >"$work/build.log" 2>&1; then
+if ! (cd "$source_dir" && cmake --preset bench && cmake --build --preset bench -j"$(nproc)") \
+    >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log" >&2
     exit 1
 fi

@@ -11,7 +11,8 @@
 
 // umockdev's headers stay out of this one: they bring GLib's, which clash with Qt's keywords in
 // the tests that include both.
-typedef struct _UMockdevTestbed UMockdevTestbed;
+// The struct's name is umockdev's own.
+typedef struct _UMockdevTestbed UMockdevTestbed;  // NOLINT(bugprone-reserved-identifier)
 
 namespace emulator {
 

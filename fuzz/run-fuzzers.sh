@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer on) and
-# runs each one over its seed corpus for a fixed number of inputs. Exits non-zero on the first
-# target that crashes, leaks or breaks one of its checks; the input that did it is left in
-# <build-dir>/findings/.
+# Builds the libFuzzer targets with the CMake preset `fuzz` (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer on, in build-fuzz/) and runs each one over its seed corpus for a
+# fixed number of inputs. Exits non-zero on the first target that crashes, leaks or breaks one of
+# its checks; the input that did it is left in build-fuzz/findings/.
 #
-#   fuzz/run-fuzzers.sh [runs] [build-dir]     defaults: 20000 runs, build-fuzz
+#   fuzz/run-fuzzers.sh [runs]                 default: 20000 runs
 #   FUZZ_SECONDS=600 fuzz/run-fuzzers.sh 0     each target for ten minutes instead (runs 0: no limit)
 #
-# New interesting inputs collect in <build-dir>/corpus/<target>/ and are kept between runs; the
+# New interesting inputs collect in build-fuzz/corpus/<target>/ and are kept between runs; the
 # seeds in fuzz/corpus/<target>/ are only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS=${1:-20000}
-BUILD_DIR=${2:-build-fuzz}
+BUILD_DIR=build-fuzz
 JOBS=${JOBS:-$(nproc)}
 TARGETS=(fuzz_ftdi_framing fuzz_loader_replies fuzz_instance_id fuzz_utf16 fuzz_update)
 
-CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVX_FUZZ=ON -DVX_BUILD_TESTS=OFF -DVX_WERROR=ON >/dev/null
-cmake --build "$BUILD_DIR" --target fuzzers -j"$JOBS"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$JOBS"
 
 mkdir -p "$BUILD_DIR/findings"
 limit=(-runs="$RUNS")
