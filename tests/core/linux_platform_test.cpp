@@ -56,7 +56,8 @@ TEST(LinuxListing, EntryFromTheUsbDevicesAttributes) {
 }
 
 TEST(LinuxListing, WidensUtf8ForHidAnswers) {
-    EXPECT_EQ(platform::widenUtf8("Caf\xC3\xA9"), u"Caf\u00e9");
+    EXPECT_EQ(platform::widenUtf8(std::string("Caf\xC3\xA9\0", 6)),
+              std::u16string(u"Caf\u00e9\0", 5));
     EXPECT_EQ(platform::widenUtf8("\xE0\xA0\x80\xE2\x82\xAC"), u"\u0800\u20ac");
     EXPECT_EQ(platform::widenUtf8("\xF0\x90\x80\x80\xF0\x9F\x98\x80"), u"\U00010000\U0001F600");
     // Malformed: a stray continuation byte, overlong forms, a cut sequence, a surrogate.
