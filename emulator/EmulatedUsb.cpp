@@ -98,6 +98,29 @@ int EmulatedUsb::publications(const std::string& path) const {
     return port == ports.end() ? 0 : port->second.publications;
 }
 
+void EmulatedUsb::bindKernelDriver(const std::string& path, unsigned interfaceNumber,
+                                   const std::string& driver) {
+    std::lock_guard lock(mutex);
+    if (UsbdevfsNode* node = currentNode(path))
+        node->bindDriver(interfaceNumber, driver);
+}
+
+std::optional<std::string> EmulatedUsb::kernelDriver(const std::string& path,
+                                                     unsigned interfaceNumber) const {
+    std::lock_guard lock(mutex);
+    const UsbdevfsNode* node = currentNode(path);
+    return node ? node->boundDriver(interfaceNumber) : std::nullopt;
+}
+
+UsbdevfsNode* EmulatedUsb::currentNode(const std::string& path) const {
+    const auto port = ports.find(path);
+    if (port == ports.end() || port->second.publishedDevnum == 0)
+        return nullptr;
+    const auto node =
+        nodes.find(usbNodePath(port->second.publishedBusnum, port->second.publishedDevnum));
+    return node == nodes.end() ? nullptr : node->second.get();
+}
+
 void EmulatedUsb::settle() {
     std::lock_guard lock(mutex);
     settleLocked();

@@ -59,6 +59,13 @@ public:
     // How often the device at `path` was published under a new node (each plug-in counts).
     int publications(const std::string& path) const;
 
+    // Binds a kernel driver to an interface of the device at `path` for its present stay on the
+    // bus, or tells which one is bound now.
+    void bindKernelDriver(const std::string& path, unsigned interfaceNumber,
+                          const std::string& driver);
+    std::optional<std::string> kernelDriver(const std::string& path,
+                                            unsigned interfaceNumber) const;
+
     // Brings the testbed in line with the bus.
     void settle();
 
@@ -73,6 +80,7 @@ private:
         int publications = 0;
     };
 
+    UsbdevfsNode* currentNode(const std::string& path) const;
     void publish(const std::string& path, Port& port, int busnum, int devnum);
     void withdraw(const std::string& path, Port& port);
     void settleLocked();
