@@ -60,7 +60,8 @@ TEST_F(PlainLink, PurgeDropsRepliesTheHostGaveUpOn) {
     EXPECT_EQ(link->read(reply, 2), 2);
     EXPECT_EQ(reply[0], 0xFE);
 
-    // A probe that never stops sending cannot hold the purge.
+    // A probe that never stops sending cannot hold the purge (of a link that gave up on a read).
+    EXPECT_EQ(link->read(reply, 2), -1);
     for (int i = 0; i < 2 * USBDataLink::kPurgeReads; ++i)
         device->inAnswers.push_back({0x00});
     link->purge();
