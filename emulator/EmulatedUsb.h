@@ -26,7 +26,9 @@ class UsbdevfsNode;
 // keeps who is plugged in where. Whatever happens on that bus (a probe unplugged by a script, a
 // probe that restarts into its loader and comes back later with a new device number) reaches the
 // testbed on the next settle(): a device that left loses its sysfs directory and node, a device
-// that came back gets them again at the same sysfs path with its new node. settle() runs after
+// that came back gets them again at the same sysfs path with its new node. Each change is
+// announced as the udev daemon would, by a uevent ("remove", then "add" for a device that came
+// back), which reaches every udev monitor of a program on the testbed. settle() runs after
 // every transfer, and the owner calls it as time passes (the virtual clock does so after every
 // sleep).
 //

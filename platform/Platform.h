@@ -55,6 +55,18 @@ public:
     virtual bool serialNumberString(uint16_t* buffer, std::size_t bytes) = 0;
 };
 
+// Tells whether the present interfaces of one class may have changed. Made once and asked at
+// every tick, so the caller lists again only after something happened.
+class DeviceWatch {
+public:
+    virtual ~DeviceWatch() = default;
+
+    // True when an interface may have come or gone since the previous call (or since the watch
+    // was made): after any event, after lost events and after any error of the watch itself.
+    // Never blocks, never throws.
+    virtual bool mayHaveChanged() = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -74,6 +86,10 @@ public:
 
     // Opens a listed HID device path for its strings. Null when it cannot be opened.
     virtual std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) = 0;
+
+    // A watch over the interfaces of `cls`, or null where the system cannot tell of changes
+    // (the default): the caller then lists at every turn. Does not block; never throws.
+    virtual std::unique_ptr<DeviceWatch> watchDevices(InterfaceClass cls);
 };
 
 // The operating system's own platform. Each backend (platform/linux, platform/windows) defines

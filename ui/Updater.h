@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include "link/WatchedDeviceListing.h"
+
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -61,6 +63,7 @@ private:
     QGroupBox* firmwareGroup;
     QStackedWidget* firmwareStack;
     QWidget* emptyPage;
+    WatchedDeviceListing attachedDevices;
     VelantrixUpdaterWidget* firmwarePanel = nullptr;
     QString currentSerialNumber;
     bool panelCurrent = true;
