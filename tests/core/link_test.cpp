@@ -177,6 +177,9 @@ TEST_F(Links, PlainLinkUsesPipesOneAndEightyOneBoundedByTheReadTimeout) {
     // A purge reads what the probe still holds, until the pipe is silent or 64 reads are done.
     device.in(0x81, {0xFA, 1}).in(0x81).timesOut().within(10);
     link->purge();
+    // The next drain comes only once the link has fallen behind the probe again.
+    device.in(0x81).timesOut();
+    EXPECT_EQ(link->read(reply, 2), -1);
     for (int i = 0; i < USBDataLink::kPurgeReads; ++i)
         device.in(0x81, {0});
     link->purge();

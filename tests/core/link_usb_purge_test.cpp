@@ -5,62 +5,59 @@
 #include <string_view>
 
 #include "link/USBDataLink.h"
-#include "link_fake_usb.h"
-#include "sim/VirtualClock.h"
-
-using namespace linktest;
+#include "tests/support/ScriptedUsb.h"
 
 namespace {
 
-constexpr const char* kPath = "/sys/devices/fake/usb1/1-4";
+constexpr const char* kPath = "/sys/devices/usb1/1-4";
 
 // Steps on one new link: R a read that gets its whole reply, r a read that runs out of time,
-// W a write taken whole, w a write that stalls, P a purge. `drains` has one letter per purge:
-// 1 when it read the pipe, 0 when it left it alone.
-struct PurgeCase {
-    const char* steps;
-    const char* drains;
-};
-
-constexpr PurgeCase kCases[] = {
-    {"P", "1"},      // an earlier link may have left a reply behind
-    {"RP", "0"},     // the first reply came whole: nothing was waiting ahead of it
-    {"PP", "10"},    // the drain found the pipe idle
-    {"PRWP", "10"},  // and the link stays in step
-    {"RrP", "1"},    // the reply given up on may still come
-    {"RrRP", "1"},   // ... and a whole read after it may be that late reply
-    {"RrPP", "10"},  // until a drain found the pipe idle
-    {"RwP", "1"},    // the probe may hold part of a request, and answer it
-    {"RWRP", "0"},   // whole transfers keep the link in step
+// W a write taken whole, w a write that stalls, then P a purge that drains (finding the pipe
+// idle) and p one that leaves the pipe alone. The scripted device fails the test on any read
+// it was not told to expect.
+constexpr const char* kCases[] = {
+    "P",     // an earlier link may have left a reply behind
+    "Rp",    // the first reply came whole: nothing was waiting ahead of it
+    "Pp",    // the drain found the pipe idle
+    "PRWp",  // and the link stays in step
+    "RrP",   // the reply given up on may still come
+    "RrRP",  // ... and a whole read after it may be that late reply
+    "RrPp",  // until a drain found the pipe idle
+    "RwP",   // the probe may hold part of a request, and answer it
+    "RWRp",  // whole transfers keep the link in step
 };
 
 }  // namespace
 
 TEST(PlainLinkPurge, ReadsThePipeOnlyWhenTheProbeMayBeAhead) {
-    for (const PurgeCase& c : kCases) {
-        SCOPED_TRACE(c.steps);
-        sim::VirtualClockScope time;
-        FakeUsbScope bus;
-        const std::shared_ptr<FakeUsbState> device = bus.add(kPath);
-        USBDataLink link(probeAt(6, kPath), 0x01, 0x81);
+    for (const std::string_view steps : kCases) {
+        SCOPED_TRACE(steps);
+        scripted::ScriptedUsb usb;
+        scripted::Device& device = usb.device(kPath);
+        USBDataLink link({0x1A2B, 6, "TEST0001", "", "", 0, kPath}, 0x01, 0x81);
         uint8_t bytes[2] = {};
-        std::string drains;
-        for (const char step : std::string_view(c.steps)) {
-            device->outStalls = step == 'w';
-            if (step == 'R')
-                device->inAnswers.push_back({0xFE, 0x01});
-            if (step == 'R' || step == 'r') {
-                EXPECT_EQ(link.read(bytes, 2), step == 'R' ? 2 : -1);
-            }
-            if (step == 'W' || step == 'w') {
-                EXPECT_EQ(link.write(bytes, 2), step == 'W' ? 2 : -1);
-            }
-            if (step == 'P') {
-                const std::size_t before = device->calls.size();
-                link.purge();
-                drains += device->calls.size() > before ? '1' : '0';
+        const uint8_t request[2] = {};
+        for (const char step : steps) {
+            switch (step) {
+                case 'R':
+                case 'r':
+                    device.in(0x81, {0xFE, 0x01});
+                    if (step == 'r')
+                        device.timesOut();
+                    EXPECT_EQ(link.read(bytes, 2), step == 'R' ? 2 : -1);
+                    break;
+                case 'W':
+                case 'w':
+                    device.out(0x01, {0, 0});
+                    if (step == 'w')
+                        device.answers(-1);
+                    EXPECT_EQ(link.write(request, 2), step == 'W' ? 2 : -1);
+                    break;
+                default:
+                    if (step == 'P')
+                        device.in(0x81).timesOut();
+                    link.purge();
             }
         }
-        EXPECT_EQ(drains, c.drains);
     }
 }

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "RealStackWindow.h"
+#include <optional>
 
-using realstack::kNoProbeStatus;
+#include "RealStack.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "tests/support/WindowDriver.h"
 
 namespace {
 
@@ -39,10 +41,13 @@ private:
     const bool withWatch;
 };
 
-class ListingWatch : public realstack::RealStackWindow {
+const QString kNoProbeStatus =
+    QStringLiteral("No devices connected, attach the Velantrix you wish to configure.");
+
+class ListingWatch : public RealStack {
 protected:
     void TearDown() override {
-        RealStackWindow::TearDown();
+        program.reset();
         if (previous)
             platform::installPlatform(std::move(previous));
     }
@@ -50,8 +55,9 @@ protected:
     void openCountingWindow(bool watched) {
         previous =
             platform::installPlatform(std::make_unique<CountingLinuxPlatform>(listings, watched));
-        openWindow();
+        program.emplace();
     }
+    void poll() { program->poll(); }
 
     // From now on every read of the monitor's socket fails: a pipe takes its descriptor. umockdev
     // names the socket it stands in for after the descriptor; the window's monitor is the only one.
@@ -72,24 +78,25 @@ protected:
 
     int listings = 0;
     std::unique_ptr<platform::Platform> previous;
+    std::optional<WindowDriver> program;
 };
 
 }  // namespace
 
 TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
     std::string path;
-    const auto later = [this](uint64_t seconds) { clock->clock().advanceUs(seconds * 1'000'000); };
+    const auto later = [this](uint64_t seconds) { clock.clock().advanceUs(seconds * 1'000'000); };
     const struct {
         const char* what;
         std::function<void()> action;
-        int listings;        // by the tick that follows
-        const char* status;  // null: not looked at
+        int listings;    // by the tick that follows
+        QString status;  // empty: not looked at
     } steps[] = {
         {"a quiet tick", [] {}, 0, kNoProbeStatus},
-        {"a probe plugged in", [&] { plugIn(3, "HR000001", path); }, 1, "Device ready."},
+        {"a probe plugged in", [&] { plug(3, path); }, 1, "Device ready."},
         {"a quiet tick", [] {}, 0, "Device ready."},
         {"the probe re-enumerated", [&] { ASSERT_TRUE(usb->plugBack(path)); }, 1, "Device ready."},
-        {"the probe pulled out", [&] { usb->unplug(path); }, 1, nullptr},  // the panel goes
+        {"the probe pulled out", [&] { usb->unplug(path); }, 1, {}},  // the panel goes
         {"a quiet tick", [] {}, 0, kNoProbeStatus},
         {"29 s later", [&] { later(29); }, 0, kNoProbeStatus},
         {"30 s after the last listing", [&] { later(1); }, 1, kNoProbeStatus},
@@ -105,8 +112,8 @@ TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
         const int before = listings;
         poll();
         EXPECT_EQ(listings - before, step.listings);
-        if (step.status) {
-            EXPECT_EQ(text("statusLabel"), step.status);
+        if (!step.status.isEmpty()) {
+            EXPECT_EQ(program->status(), step.status);
         }
     }
 }

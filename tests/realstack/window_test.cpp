@@ -2,6 +2,7 @@
 // probe through libusb, and the install button updates it, reopening a probe that restarts into
 // its loader under a new device node; device nodes that cannot be opened or claimed; a kernel
 // driver bound to the probe.
+#include "RealStack.h"
 #include "emulator/EmulatedUsb.h"
 #include "firmware/FirmwareImage.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -11,27 +12,6 @@
 #include "tests/support/WindowDriver.h"
 
 namespace {
-
-// The program's own Linux platform (libudev, libusb, the kernel's usbdevfs interface) against
-// virtual probes published in a umockdev testbed of the test's own. The program's waits run on
-// a virtual clock, each sleep bringing the testbed up to date; libusb's time-outs run in real
-// time, so tests that wait for one keep it short.
-struct RealStack : ::testing::Test {
-    std::unique_ptr<emulator::EmulatedUsb> usb = std::make_unique<emulator::EmulatedUsb>();
-    sim::VirtualClockScope clock{[this] { usb->settle(); }};
-
-    void SetUp() override {
-        ASSERT_TRUE(emulator::EmulatedUsb::inMockEnvironment())
-            << "umockdev's preload library is not active in this process";
-    }
-    // A probe running firmware "1.0 - Build: emulated", plugged in.
-    std::shared_ptr<sim::VirtualProbe> plug(uint16_t productId, std::string& path) {
-        auto probe = sim::makeProbe(productId, "SN000001",
-                                    sim::buildFirmwareImage({.buildText = "Build: emulated"}));
-        path = usb->attach(probe);
-        return probe;
-    }
-};
 
 struct RealStackUpdate : RealStack, ::testing::WithParamInterface<uint16_t> {};
 
