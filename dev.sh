@@ -3,18 +3,21 @@
 #   ./dev.sh run   installs what is missing, builds and starts Velantrix Update
 #   ./dev.sh test  installs what is missing, builds and runs the whole test suite
 #   ./dev.sh demo  the same as run, with an emulated probe attached (no hardware needed)
-# Both are idempotent: a second run installs nothing and rebuilds only what changed.
+#   ./dev.sh windows  cross-builds the Windows programs (build-windows/), runs their tests under
+#                  Wine and packs the zip
+# All are idempotent: a second run installs nothing and rebuilds only what changed.
+# They build with the CMake preset `dev` (in build/); `test` uses `ci` (build-ci/, warnings are
+# errors) when CI is set, `windows` its own. The presets are in CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(
     cmake make g++ pkg-config python3
     qt6-base-dev libusb-1.0-0-dev libudev-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth umockdev libumockdev-dev
     desktop-file-utils appstream dpkg-dev file xdotool imagemagick
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format clang-tidy cppcheck
 )
 
 install_missing() {
@@ -31,39 +34,50 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# configure PRESET BUILD_DIR: the first time, and every time in CI.
 configure() {
-    local options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-    [ -n "${CI:-}" ] && options+=(-DVX_WERROR=ON)
-    if [ ! -f "$BUILD_DIR/CMakeCache.txt" ] || [ -n "${CI:-}" ]; then
-        cmake -S . -B "$BUILD_DIR" "${options[@]}"
+    if [ ! -f "$2/CMakeCache.txt" ] || [ -n "${CI:-}" ]; then
+        cmake --preset "$1"
     fi
 }
 
-build() { cmake --build "$BUILD_DIR" -j"$(nproc)"; }
+build() { cmake --build --preset "$1" -j"$(nproc)"; }
 
 case "${1:-}" in
 run)
     install_missing
-    configure
-    build
+    configure dev build
+    build dev
     shift
-    exec "$BUILD_DIR/velantrix-update" "$@"
+    exec build/velantrix-update "$@"
     ;;
 demo)
     install_missing
-    configure
-    build
+    configure dev build
+    build dev
     shift
-    exec "$BUILD_DIR/velantrix-probe-emulator" --probe "${1:-heron}" -- "$BUILD_DIR/velantrix-update"
+    exec build/velantrix-probe-emulator --probe "${1:-heron}" -- build/velantrix-update
     ;;
 test)
+    preset=dev build_dir=build
+    [ -n "${CI:-}" ] && preset=ci build_dir=build-ci
     install_missing
-    configure
-    build
-    ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 600
+    configure "$preset" "$build_dir"
+    build "$preset"
+    ctest --preset "$preset" --no-tests=error -j"$(nproc)"
+    ;;
+windows)
+    PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix mingw-w64 wine64 googletest)
+    install_missing
+    options=()
+    [ -n "${CI:-}" ] && options+=(-DVX_WERROR=ON)
+    cmake --preset windows "${options[@]}"
+    cmake --build --preset windows -j"$(nproc)"
+    ctest --preset windows -j"$(nproc)"
+    cpack --preset windows
     ;;
 *)
-    echo "usage: $0 run|test|demo [probe]" >&2
+    echo "usage: $0 run|test|demo [probe]|windows" >&2
     exit 2
     ;;
 esac

@@ -1,7 +1,5 @@
 #include "app/SingleInstance.h"
 
-#include <unistd.h>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
@@ -10,11 +8,13 @@
 namespace {
 
 // One name per user and id: the runtime folder is per user already; the temporary folder,
-// used where there is none, is shared, so the user id goes into the name.
+// used where there is none, may be shared by every user (/tmp), so the name also carries the
+// user's home folder, which is theirs alone on every system.
 QString baseName(const QString& applicationId) {
+    const QByteArray key = (QDir::homePath() + QLatin1Char('\n') + applicationId).toUtf8();
     const QByteArray hash =
-        QCryptographicHash::hash(applicationId.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("velantrix-single-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+        QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("velantrix-single-%1").arg(QString::fromLatin1(hash));
 }
 
 QString runtimeFolder() {

@@ -1,13 +1,17 @@
 // The once-a-second poll on the GUI thread, with 1, 10 and 127 listed USB devices:
-//  - on the virtual bus, with one probe whose panel is shown (the tick that keeps it) or with no
-//    probe at all (the tick of an idle program);
-//  - on the machine's own libudev listing (run it under umockdev-run to give it devices).
+//  - on the virtual bus, which has no watch, so every tick lists: with one probe whose panel is
+//    shown (the tick that keeps it) or with no probe at all (the tick of an idle program);
+//  - on the machine's own libudev listing, listed at every tick;
+//  - with no event on this machine's real udev monitor, the 127 devices listed once from the
+//    virtual bus: a tick without an event reads no sysfs, only the monitor's socket.
+// udev_testbed_bench.cpp has the monitor on made-up sysfs trees, with and without events.
 #include <benchmark/benchmark.h>
 
 #include <QLabel>
 #include <string>
 
 #include "bench/UdevProxyListing.h"
+#include "bench/WatchScope.h"
 #include "bench/WindowRig.h"
 #include "link/DeviceEnumeration.h"
 #include "sim/ProbeFactory.h"
@@ -81,7 +85,23 @@ BENCHMARK(PollVirtualBus)
     ->ArgsProduct({{1, 10, 127}, {1, 0}})
     ->Unit(benchmark::kMicrosecond);
 
+void PollRealMonitor(benchmark::State& state) {
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+    fillBus(scope.bus(), static_cast<int>(state.range(0)), state.range(1) != 0);
+    const bench::WatchScope monitored(true);
+    bench::WindowRig rig;
+    rig.poll();
+    bench::WindowRig::settle();
+    pollTicks(state, rig);
+}
+BENCHMARK(PollRealMonitor)
+    ->ArgNames({"listed", "probe"})
+    ->ArgsProduct({{127}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond);
+
 void PollUdev(benchmark::State& state) {
+    const bench::WatchScope unwatched(false);
     bench::WindowRig rig;
     rig.poll();
     bench::WindowRig::settle();

@@ -1,15 +1,14 @@
 // velantrix-update-cli: the updater for machines without a display. Everything it does is in
 // the commands; this only binds them to the process's streams.
-#include <unistd.h>
-
 #include <iostream>
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "platform/HException.h"
+#include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
-    const cli::Console console{std::cout, std::cerr, isatty(STDOUT_FILENO) == 1};
+    const cli::Console console{std::cout, std::cerr, platform::standardOutputIsTerminal()};
     try {
         return cli::runCli(std::vector<std::string>(argv + 1, argv + argc), console);
     } catch (HException& e) {

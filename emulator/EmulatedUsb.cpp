@@ -98,6 +98,29 @@ int EmulatedUsb::publications(const std::string& path) const {
     return port == ports.end() ? 0 : port->second.publications;
 }
 
+void EmulatedUsb::bindKernelDriver(const std::string& path, unsigned interfaceNumber,
+                                   const std::string& driver) {
+    std::lock_guard lock(mutex);
+    if (UsbdevfsNode* node = currentNode(path))
+        node->bindDriver(interfaceNumber, driver);
+}
+
+std::optional<std::string> EmulatedUsb::kernelDriver(const std::string& path,
+                                                     unsigned interfaceNumber) const {
+    std::lock_guard lock(mutex);
+    const UsbdevfsNode* node = currentNode(path);
+    return node ? node->boundDriver(interfaceNumber) : std::nullopt;
+}
+
+UsbdevfsNode* EmulatedUsb::currentNode(const std::string& path) const {
+    const auto port = ports.find(path);
+    if (port == ports.end() || port->second.publishedDevnum == 0)
+        return nullptr;
+    const auto node =
+        nodes.find(usbNodePath(port->second.publishedBusnum, port->second.publishedDevnum));
+    return node == nodes.end() ? nullptr : node->second.get();
+}
+
 void EmulatedUsb::settle() {
     std::lock_guard lock(mutex);
     settleLocked();
@@ -135,6 +158,7 @@ void EmulatedUsb::publish(const std::string& path, Port& port, int busnum, int d
     nodes.emplace(nodePath, std::move(node));
     const std::string record =
         testbedRecord({path, busnum, devnum, port.device->descriptor(), port.descriptors});
+    // Adding the device also sends its "add" uevent.
     if (!umockdev_testbed_add_from_string(testbed.get(), record.c_str(), &error))
         throwTestbedError("cannot add the device to the testbed", error);
     port.publishedBusnum = busnum;
@@ -143,6 +167,12 @@ void EmulatedUsb::publish(const std::string& path, Port& port, int busnum, int d
 }
 
 void EmulatedUsb::withdraw(const std::string& path, Port& port) {
+    // Removing sends no uevent of its own. umockdev reads the event's properties from the
+    // device, so the event goes first; a program in another process that lists in the instant
+    // between the two still sees the device, until its next event or periodic listing. (umockdev
+    // aborts when a monitor holds as many unread events as a datagram socket may queue, 10 by
+    // the kernel's default; a program that reads its monitor once a second never holds that.)
+    umockdev_testbed_uevent(testbed.get(), path.c_str(), "remove");
     umockdev_testbed_remove_device(testbed.get(), path.c_str());
     // umockdev leaves the node file behind; the kernel removes it with the device.
     ::unlink((root() + usbNodePath(port.publishedBusnum, port.publishedDevnum)).c_str());

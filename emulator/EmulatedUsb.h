@@ -11,7 +11,8 @@
 
 // umockdev's headers stay out of this one: they bring GLib's, which clash with Qt's keywords in
 // the tests that include both.
-typedef struct _UMockdevTestbed UMockdevTestbed;
+// The struct's name is umockdev's own.
+typedef struct _UMockdevTestbed UMockdevTestbed;  // NOLINT(bugprone-reserved-identifier)
 
 namespace emulator {
 
@@ -25,7 +26,9 @@ class UsbdevfsNode;
 // keeps who is plugged in where. Whatever happens on that bus (a probe unplugged by a script, a
 // probe that restarts into its loader and comes back later with a new device number) reaches the
 // testbed on the next settle(): a device that left loses its sysfs directory and node, a device
-// that came back gets them again at the same sysfs path with its new node. settle() runs after
+// that came back gets them again at the same sysfs path with its new node. Each change is
+// announced as the udev daemon would, by a uevent ("remove", then "add" for a device that came
+// back), which reaches every udev monitor of a program on the testbed. settle() runs after
 // every transfer, and the owner calls it as time passes (the virtual clock does so after every
 // sleep).
 //
@@ -58,6 +61,13 @@ public:
     // How often the device at `path` was published under a new node (each plug-in counts).
     int publications(const std::string& path) const;
 
+    // Binds a kernel driver to an interface of the device at `path` for its present stay on the
+    // bus, or tells which one is bound now.
+    void bindKernelDriver(const std::string& path, unsigned interfaceNumber,
+                          const std::string& driver);
+    std::optional<std::string> kernelDriver(const std::string& path,
+                                            unsigned interfaceNumber) const;
+
     // Brings the testbed in line with the bus.
     void settle();
 
@@ -72,6 +82,7 @@ private:
         int publications = 0;
     };
 
+    UsbdevfsNode* currentNode(const std::string& path) const;
     void publish(const std::string& path, Port& port, int busnum, int devnum);
     void withdraw(const std::string& path, Port& port);
     void settleLocked();

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -37,12 +38,21 @@ Answer failed(int error) {
 
 // Copies of the client's memory, read and written whole: the resolved buffers carry no
 // alignment promise for the kernel's structs.
+// The kernel's usbdevfs_urb ends in a zero-length array, which clang's -Wpedantic reports
+// wherever one is declared; the array is never touched here.
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wzero-length-array"
+#endif
 template <typename Struct>
 Struct load(const UMockdevIoctlData& data) {
     Struct value{};
     std::memcpy(&value, data.data, sizeof value);
     return value;
 }
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 
 template <typename Struct>
 void store(UMockdevIoctlData& data, const Struct& value) {
@@ -78,6 +88,7 @@ const UsbdevfsNode::RouteRow UsbdevfsNode::routes[] = {
     {USBDEVFS_GET_SPEED, &UsbdevfsNode::speed},
     {USBDEVFS_GET_CAPABILITIES, &UsbdevfsNode::capabilities},
     {USBDEVFS_GETDRIVER, &UsbdevfsNode::driver},
+    {USBDEVFS_IOCTL, &UsbdevfsNode::disconnectDriver},
     {USBDEVFS_CLAIMINTERFACE, &UsbdevfsNode::claim},
     {USBDEVFS_RELEASEINTERFACE, &UsbdevfsNode::release},
     {USBDEVFS_SETINTERFACE, &UsbdevfsNode::setInterface},
@@ -105,6 +116,17 @@ UsbdevfsNode::~UsbdevfsNode() {
 
 std::string UsbdevfsNode::nodePath() const {
     return usbNodePath(binding.busnum, binding.devnum);
+}
+
+void UsbdevfsNode::bindDriver(unsigned interfaceNumber, std::string name) {
+    const std::lock_guard lock(driversMutex);
+    drivers[interfaceNumber] = std::move(name);
+}
+
+std::optional<std::string> UsbdevfsNode::boundDriver(unsigned interfaceNumber) const {
+    const std::lock_guard lock(driversMutex);
+    const auto bound = drivers.find(interfaceNumber);
+    return bound == drivers.end() ? std::nullopt : std::optional(bound->second);
 }
 
 gboolean UsbdevfsNode::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -209,8 +231,28 @@ UsbdevfsNode::Answer UsbdevfsNode::capabilities(Client&, UMockdevIoctlData* arg)
     return done();
 }
 
-UsbdevfsNode::Answer UsbdevfsNode::driver(Client&, UMockdevIoctlData*) {
-    return failed(ENODATA);  // no kernel driver is bound to any interface
+UsbdevfsNode::Answer UsbdevfsNode::driver(Client&, UMockdevIoctlData* arg) {
+    const GObjectPtr<UMockdevIoctlData> query = resolved(arg, 0, sizeof(usbdevfs_getdriver));
+    if (!query)
+        return failed(EFAULT);
+    auto value = load<usbdevfs_getdriver>(*query);
+    const std::optional<std::string> name = boundDriver(value.interface);
+    if (!name)
+        return failed(ENODATA);
+    std::snprintf(value.driver, sizeof value.driver, "%s", name->c_str());
+    store(*query, value);
+    return done();
+}
+
+UsbdevfsNode::Answer UsbdevfsNode::disconnectDriver(Client&, UMockdevIoctlData* arg) {
+    const GObjectPtr<UMockdevIoctlData> command = resolved(arg, 0, sizeof(usbdevfs_ioctl));
+    if (!command)
+        return failed(EFAULT);
+    const auto value = load<usbdevfs_ioctl>(*command);
+    if (value.ioctl_code != static_cast<int>(USBDEVFS_DISCONNECT))
+        return failed(ENOTTY);  // no emulated interface has a driver that takes requests
+    const std::lock_guard lock(driversMutex);
+    return drivers.erase(static_cast<unsigned>(value.ifno)) > 0 ? done() : failed(ENODATA);
 }
 
 // ---- Interfaces ----
@@ -222,6 +264,8 @@ UsbdevfsNode::Answer UsbdevfsNode::claim(Client& client, UMockdevIoctlData* arg)
     const auto interfaceNumber = load<unsigned>(*number);
     if (interfaceNumber > 0xFF)
         return failed(EINVAL);
+    if (boundDriver(interfaceNumber))
+        return failed(EBUSY);  // as usbfs: the kernel driver holds the interface
     return client.handle->claimInterface(static_cast<int>(interfaceNumber)) ? done()
                                                                             : failed(EBUSY);
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,7 +44,11 @@ struct NodeBinding {
 // the bus, or is back under another node, the node is stale: waiting URBs end with -ESHUTDOWN and
 // every further call fails with ENODEV, as for an unplugged device.
 //
-// umockdev calls the handler on its worker thread only; nothing here is touched elsewhere.
+// A kernel driver may be bound to an interface, as when an administrator binds a serial driver
+// to a bridge: the interface then cannot be claimed until a client has the driver disconnected.
+//
+// umockdev calls the handler on its worker thread only; nothing but the driver bindings (locked)
+// is touched elsewhere.
 class UsbdevfsNode {
 public:
     explicit UsbdevfsNode(NodeBinding binding);
@@ -52,6 +58,10 @@ public:
 
     UMockdevIoctlBase* handler() const { return ioctlBase.get(); }
     std::string nodePath() const;
+
+    // Binds the kernel driver `name` to an interface, or tells which one is bound now.
+    void bindDriver(unsigned interfaceNumber, std::string name);
+    std::optional<std::string> boundDriver(unsigned interfaceNumber) const;
 
     // ioctl result and errno, as umockdev hands them to the client.
     struct Answer {
@@ -90,6 +100,7 @@ private:
     Answer speed(Client& client, UMockdevIoctlData* arg);
     Answer capabilities(Client& client, UMockdevIoctlData* arg);
     Answer driver(Client& client, UMockdevIoctlData* arg);
+    Answer disconnectDriver(Client& client, UMockdevIoctlData* arg);
     Answer claim(Client& client, UMockdevIoctlData* arg);
     Answer release(Client& client, UMockdevIoctlData* arg);
     Answer setInterface(Client& client, UMockdevIoctlData* arg);
@@ -110,6 +121,8 @@ private:
     sim::VirtualProbe* const probe;  // the device, when it is a virtual probe
     GObjectPtr<UMockdevIoctlBase> ioctlBase;
     std::map<UMockdevIoctlClient*, Client> clients;
+    mutable std::mutex driversMutex;
+    std::map<unsigned, std::string> drivers;  // interface -> bound kernel driver
 };
 
 }  // namespace emulator

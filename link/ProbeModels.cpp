@@ -2,6 +2,7 @@
 
 std::vector<int32_t> probeProductIds() {
     std::vector<int32_t> ids;
+    ids.reserve(std::size(probeModels));
     for (const ProbeModel& model : probeModels)
         ids.push_back(model.productId);
     return ids;

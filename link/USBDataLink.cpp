@@ -37,24 +37,40 @@ USBDataLink::~USBDataLink() = default;
 int USBDataLink::read(void* buffer, unsigned length) {
     if (length > INT_MAX)
         return -1;
-    return device->bulkTransfer(inPipe, buffer, static_cast<int>(length), readTimeout);
+    const int result = device->bulkTransfer(inPipe, buffer, static_cast<int>(length), readTimeout);
+    note(result, length, true);
+    return result;
 }
 
 int USBDataLink::write(const void* buffer, unsigned length) {
     if (length > INT_MAX)
         return -1;
     // An OUT transfer only reads from the buffer; the transfer call is shared with IN.
-    return device->bulkTransfer(outPipe, const_cast<void*>(buffer), static_cast<int>(length),
-                                readTimeout);
+    const int result = device->bulkTransfer(outPipe, const_cast<void*>(buffer),
+                                            static_cast<int>(length), readTimeout);
+    note(result, length, false);
+    return result;
+}
+
+void USBDataLink::note(int result, unsigned length, bool reading) {
+    const bool whole = result >= 0 && static_cast<unsigned>(result) == length;
+    if (!whole)
+        backlog = Backlog::Possible;
+    else if (reading && backlog == Backlog::Unknown)
+        backlog = Backlog::None;
 }
 
 void USBDataLink::purge() {
+    if (backlog == Backlog::None)
+        return;
     // A multiple of every bulk packet size, so a drain read never overflows on a whole packet.
     std::array<uint8_t, 4096> discarded;
     for (int i = 0; i < kPurgeReads; ++i) {
         if (device->bulkTransfer(inPipe, discarded.data(), static_cast<int>(discarded.size()),
-                                 kPurgeTimeoutMs) <= 0)
+                                 kPurgeTimeoutMs) <= 0) {
+            backlog = Backlog::None;
             return;
+        }
     }
 }
 

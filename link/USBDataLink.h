@@ -25,7 +25,8 @@ public:
     int write(const void* buffer, unsigned length) override;
     // Bulk pipes have no purge request, so whatever the probe still holds for the host (a reply
     // the host gave up on) is read and dropped; otherwise it would answer the next command, and
-    // every later one would read its predecessor's reply. Briefly bounded; never throws.
+    // every later one would read its predecessor's reply. Only a link that may be behind reads:
+    // see Backlog. Briefly bounded; never throws.
     void purge() override;
 
     // A synchronous transfer on the default pipe; the request type is direction | type |
@@ -45,6 +46,14 @@ public:
     static constexpr int kPurgeReads = 64;
 
 private:
+    // What the probe may hold for the host. A new link cannot know what an earlier one left
+    // unread, until a read brings exactly the reply it asked for. A transfer that moves less
+    // than asked leaves its reply (or the rest of it) to come late, and only a drain that finds
+    // the pipe idle settles that.
+    enum class Backlog { Unknown, None, Possible };
+    void note(int result, unsigned length, bool reading);
+
+    Backlog backlog = Backlog::Unknown;
     std::unique_ptr<platform::UsbDevice> device;
     uint8_t outPipe;
     uint8_t inPipe;

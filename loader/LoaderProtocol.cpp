@@ -54,6 +54,8 @@ void throwUnlessAccepted(const LoaderCommand& command, const Reply& reply) {
             throw HException(command.unexpectedTagMessage);
         case ReplyVerdict::Failed:
         case ReplyVerdict::Busy:
+            // examineReply answers Failed or Busy only for a command that has a failure message.
+            // NOLINTNEXTLINE(clang-analyzer-cplusplus.StringChecker)
             throw HException(command.failedMessage);
     }
 }

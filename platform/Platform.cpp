@@ -9,6 +9,10 @@ std::unique_ptr<Platform>& installed() {
 }
 }  // namespace
 
+std::unique_ptr<DeviceWatch> Platform::watchDevices(InterfaceClass) {
+    return nullptr;
+}
+
 Platform& currentPlatform() {
     auto& instance = installed();
     if (!instance)

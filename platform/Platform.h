@@ -9,9 +9,10 @@
 
 #include "platform/DeviceInterfaceNode.h"
 
-// The narrow seam between the program and the operating system. The program runs on the Linux
-// implementation (libudev + libusb); tests, benchmarks and the emulator install a virtual bus.
-// Nothing above this layer knows which one it talks to.
+// The narrow seam between the program and the operating system. The program runs on the backend
+// of the system it was built for (platform/linux: libudev + libusb; platform/windows: SetupAPI,
+// WinUSB, hid.dll); tests, benchmarks and the emulator install a virtual bus. Nothing above this
+// layer knows which one it talks to.
 namespace platform {
 
 // Device interface classes the enumeration can ask for.
@@ -38,7 +39,8 @@ public:
     virtual std::optional<UsbIdentity> identity() = 0;
 
     // Number of the interface whose descriptor lists `endpoint`, or -1. Reads descriptors
-    // already fetched at open; does not block.
+    // already fetched at open; does not block. Where the driver bound one interface at open
+    // (WinUSB), that interface answers for every endpoint and is the only one to claim.
     virtual int interfaceOfEndpoint(uint8_t endpoint) = 0;
 
     // Detaches a kernel driver bound to the interface, then claims it. False when either fails.
@@ -67,6 +69,18 @@ public:
     virtual bool serialNumberString(uint16_t* buffer, std::size_t bytes) = 0;
 };
 
+// Tells whether the present interfaces of one class may have changed. Made once and asked at
+// every tick, so the caller lists again only after something happened.
+class DeviceWatch {
+public:
+    virtual ~DeviceWatch() = default;
+
+    // True when an interface may have come or gone since the previous call (or since the watch
+    // was made): after any event, after lost events and after any error of the watch itself.
+    // Never blocks, never throws.
+    virtual bool mayHaveChanged() = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -78,11 +92,18 @@ public:
                                                                            int maxEntries) = 0;
 
     // Opens a listed device path for transfers. Null when the path no longer resolves to a
-    // device or the device cannot be opened (absent, no permission, claimed elsewhere).
+    // device or the device cannot be opened (absent, no permission, claimed elsewhere). Throws
+    // HException with the message for the user where the system's USB driver interface must be
+    // loaded or bound to the device at open and that fails (Windows: "Cannot load winusb.dll",
+    // "Cannot get address of WinUsb_...", "WinUsb_Initialize failed"); nothing is left open then.
     virtual std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) = 0;
 
     // Opens a listed HID device path for its strings. Null when it cannot be opened.
     virtual std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) = 0;
+
+    // A watch over the interfaces of `cls`, or null where the system cannot tell of changes
+    // (the default): the caller then lists at every turn. Does not block; never throws.
+    virtual std::unique_ptr<DeviceWatch> watchDevices(InterfaceClass cls);
 };
 
 // The operating system's own platform. Each backend (platform/linux, platform/windows) defines

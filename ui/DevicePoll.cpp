@@ -58,8 +58,7 @@ void Updater::poll() {
     if (!pollingEnabled)
         return;
     try {
-        const std::vector<USBDeviceInfo> probes =
-            selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId));
+        const std::vector<USBDeviceInfo> probes = selectProbes(attachedDevices.devices());
 
         if (firmwarePanel) {
             // The panel talked to the probe when it was built; while the same probe stays it is

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/WatchedDeviceListing.h"
+
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -78,6 +80,7 @@ private:
     QGroupBox* firmwareGroup;
     QStackedWidget* firmwareStack;
     QWidget* emptyPage;
+    WatchedDeviceListing attachedDevices;
     VelantrixUpdaterWidget* firmwarePanel = nullptr;
     QString currentSerialNumber;
     bool panelCurrent = true;

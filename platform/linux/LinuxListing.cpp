@@ -1,33 +1,11 @@
-#include <array>
-
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/UdevClassSource.h"
 #include "platform/linux/UdevHandles.h"
 #include "platform/linux/UsbInterfaceNode.h"
 
 namespace platform {
 
 namespace {
-
-// Where udev keeps the interfaces of a class. A HID interface is listed as its hidraw node, whose
-// strings and ids come from the usb_device above it; the three further classes list nothing here.
-struct ClassSource {
-    InterfaceClass cls;
-    const char* subsystem;
-    const char* devtype;  // null: any
-};
-
-constexpr std::array<ClassSource, 2> classSources{{
-    {InterfaceClass::UsbDevice, "usb", "usb_device"},
-    {InterfaceClass::Hid, "hidraw", nullptr},
-}};
-
-const ClassSource* sourceFor(InterfaceClass cls) {
-    for (const auto& source : classSources) {
-        if (source.cls == cls)
-            return &source;
-    }
-    return nullptr;
-}
 
 // The usb_device that `device` is or sits below; null for a device on another bus. The parent
 // belongs to `device`.
@@ -55,7 +33,7 @@ std::optional<DeviceInterfaceNode> readEntry(udev_device* device, udev_device* u
 std::vector<std::optional<DeviceInterfaceNode>> linuxListInterfaces(InterfaceClass cls,
                                                                     int maxEntries) {
     std::vector<std::optional<DeviceInterfaceNode>> entries;
-    const ClassSource* source = sourceFor(cls);
+    const UdevClassSource* source = udevSourceFor(cls);
     if (!source || maxEntries <= 0)
         return entries;
     const UdevHandle<udev> context(udev_new());

@@ -15,6 +15,10 @@ std::unique_ptr<HidDevice> LinuxPlatform::openHidDevice(const std::string& devic
     return linuxOpenHidDevice(devicePath);
 }
 
+std::unique_ptr<DeviceWatch> LinuxPlatform::watchDevices(InterfaceClass cls) {
+    return udevDaemonRuns() ? linuxWatchDevices(cls) : nullptr;
+}
+
 std::unique_ptr<Platform> makeSystemPlatform() {
     return std::make_unique<LinuxPlatform>();
 }

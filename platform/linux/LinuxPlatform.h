@@ -12,6 +12,8 @@ public:
                                                                    int maxEntries) override;
     std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) override;
     std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
+    // A udev monitor, made only where the udev daemon runs: without it no event ever comes.
+    std::unique_ptr<DeviceWatch> watchDevices(InterfaceClass cls) override;
 };
 
 // The parts of the Linux backend, each in a file of its own.
@@ -19,5 +21,10 @@ std::vector<std::optional<DeviceInterfaceNode>> linuxListInterfaces(InterfaceCla
                                                                     int maxEntries);
 std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath);
 std::unique_ptr<HidDevice> linuxOpenHidDevice(const std::string& devicePath);
+// Whether the udev daemon runs, which alone announces devices after its rules ran.
+bool udevDaemonRuns();
+// A monitor on the udev daemon's events for `cls`, whether or not the daemon runs (a umockdev
+// testbed sends them in its place); null when libudev cannot make one.
+std::unique_ptr<DeviceWatch> linuxWatchDevices(InterfaceClass cls);
 
 }  // namespace platform

@@ -1,0 +1,180 @@
+// list and update against virtual probes on a virtual bus and clock.
+#include <gtest/gtest.h>
+
+#include "CliRun.h"
+#include "firmware/FirmwareImage.h"
+#include "sim/FirmwareImageBuilder.h"
+#include "sim/ProbeFactory.h"
+#include "sim/VirtualBus.h"
+#include "sim/VirtualClock.h"
+
+namespace {
+
+const std::string heron = "2.16 - Build: 2019032603.38702";
+const std::string osprey = "3.1 - Build: 2024042402.56362";
+const std::string noProbe = "No devices connected, attach the Velantrix you wish to configure.";
+const std::string notReachable =
+    "The attached Velantrix cannot be updated over its USB connection by Velantrix Update.";
+
+std::vector<uint8_t> olderImage() {
+    return sim::buildFirmwareImage(
+        {.majorVersion = 2, .minorVersion = 15, .buildText = "Build: 2018111901.31517"});
+}
+
+std::vector<uint8_t> catalogueImage(std::size_t row) {
+    return {firmwareCatalogue[row].data, firmwareCatalogue[row].data + firmwareCatalogue[row].size};
+}
+
+struct CliProbes : ::testing::Test {
+    sim::VirtualClockScope clock;
+    sim::VirtualBusScope scope;
+
+    std::shared_ptr<sim::VirtualProbe> attach(uint16_t productId, const std::string& serial,
+                                              const std::vector<uint8_t>& installed = {}) {
+        auto probe = sim::makeProbe(productId, serial, installed);
+        scope.bus().attach(probe);
+        return probe;
+    }
+    static bool holds(const sim::VirtualProbe& probe, std::size_t row) {
+        const FirmwareImage& image = firmwareCatalogue[row];
+        return probe.readFlash(image.address, image.size) == catalogueImage(row);
+    }
+};
+
+}  // namespace
+
+TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
+    EXPECT_EQ(cliRun({"list"}).out, noProbe + "\n");
+    EXPECT_EQ(cliRun({"list", "--json"}).out, "[]\n");
+
+    attach(6, "0600B7", catalogueImage(3));
+    attach(5, "0500C3");
+    attach(4, "04010000");
+    attach(16, "1000D4", catalogueImage(2));
+    auto silent = attach(3, "0300E5", catalogueImage(0));
+    silent->on(sim::Command::Info, 1).noReply();
+    attach(3, "0300A1", olderImage());
+    const CliRun json = cliRun({"list", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out, R"([
+  {"serial": "0600B7", "productId": 6, "variant": "Velantrix Osprey", "state": "ready", "installed": "3.1 - Build: 2024042402.56362", "offered": "3.1 - Build: 2024042402.56362", "updateAvailable": false, "message": null},
+  {"serial": "0500C3", "productId": 5, "variant": "Velantrix Egret", "state": "ready", "installed": null, "offered": "1.1 - Built: 14 June 2006 16:56:46", "updateAvailable": true, "message": null},
+  {"serial": "04010000", "productId": 4, "variant": null, "state": "unsupported", "installed": null, "offered": null, "updateAvailable": false, "message": "The attached Velantrix is not supported by Velantrix Update."},
+  {"serial": "1000D4", "productId": 16, "variant": "Velantrix Kestrel", "state": "unreachable", "installed": null, "offered": "2.14 - Build: 2012100404.16304", "updateAvailable": false, "message": "The attached Velantrix cannot be updated over its USB connection by Velantrix Update."},
+  {"serial": "0300E5", "productId": 3, "variant": "Velantrix Heron", "state": "error", "installed": null, "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": false, "message": "hardware error: target JTAG adapter data link read timed out"},
+  {"serial": "0300A1", "productId": 3, "variant": "Velantrix Heron", "state": "ready", "installed": "2.15 - Build: 2018111901.31517", "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": true, "message": null}
+]
+)");
+    silent->on(sim::Command::Info, 2).noReply();
+    EXPECT_EQ(
+        cliRun({"list"}).out,
+        R"(SERIAL    VARIANT            INSTALLED                       OFFERED                             STATUS
+0600B7    Velantrix Osprey   3.1 - Build: 2024042402.56362   3.1 - Build: 2024042402.56362       reports the offered version
+0500C3    Velantrix Egret    not installed                   1.1 - Built: 14 June 2006 16:56:46  update available
+04010000  product id 4       -                               -                                   The attached Velantrix is not supported by Velantrix Update.
+1000D4    Velantrix Kestrel  -                               2.14 - Build: 2012100404.16304      The attached Velantrix cannot be updated over its USB connection by Velantrix Update.
+0300E5    Velantrix Heron    -                               2.16 - Build: 2019032603.38702      hardware error: target JTAG adapter data link read timed out
+0300A1    Velantrix Heron    2.15 - Build: 2018111901.31517  2.16 - Build: 2019032603.38702      update available
+)");
+}
+
+TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) {
+    auto chosen = attach(3, "0300A1", olderImage());
+    EXPECT_EQ(cliRun({"update"}).status, 0);
+    EXPECT_TRUE(holds(*chosen, 0));
+
+    chosen->installImage(olderImage());
+    auto other = attach(3, "0300A2", olderImage());
+    const CliRun several = cliRun({"update"});
+    EXPECT_EQ(several.status, 4);
+    EXPECT_EQ(several.err,
+              "velantrix-update-cli: Multiple devices connected, choose one with "
+              "--serial or update all with --all.\n");
+    const CliRun named = cliRun({"update", "--serial", "0300A1"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(
+        named.out.substr(0, named.out.find('\n')),
+        "0300A1 (Velantrix Heron): installing " + heron + " over 2.15 - Build: 2018111901.31517");
+    EXPECT_TRUE(
+        named.out.ends_with("Verifying firmware: 112408/112408 bytes\n0300A1 (Velantrix "
+                            "Heron): installed version now " +
+                            heron + "\n"));
+    EXPECT_EQ(other->commandCount(sim::Command::Erase), 0);
+    EXPECT_EQ(cliRun({"update", "--serial", "0300A9"}).err,
+              "velantrix-update-cli: no Velantrix with serial number 0300A9 is attached\n");
+}
+
+TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
+    auto heronProbe = attach(3, "0300A1", olderImage());
+    auto ospreyProbe = attach(6, "0600B7", olderImage());  // restarts into its loader
+    auto egretProbe = attach(5, "0500C3");
+    attach(4, "04010000");
+    attach(16, "1000D4", olderImage());
+    const CliRun all = cliRun({"update", "--all"});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_NE(all.out.find("04010000 (product id 4): skipped, The attached Velantrix is not "
+                           "supported by Velantrix Update.\n"),
+              std::string::npos)
+        << all.out;
+    EXPECT_NE(all.out.find("1000D4 (Velantrix Kestrel): skipped, " + notReachable + "\n"),
+              std::string::npos);
+    EXPECT_NE(all.out.find("0600B7 (Velantrix Osprey): installed version now " + osprey + "\n"),
+              std::string::npos);
+    EXPECT_TRUE(holds(*heronProbe, 0) && holds(*ospreyProbe, 3) && holds(*egretProbe, 4));
+    EXPECT_EQ(cliRun({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
+    // A probe that runs the offered version is left alone unless the update is forced.
+    EXPECT_NE(cliRun({"update", "--all"})
+                  .out.find("0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n"),
+              std::string::npos);
+    EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 8);
+    EXPECT_EQ(cliRun({"update", "--serial", "0600B7", "--force"}).status, 0);
+    EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 16);
+}
+
+TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
+    CliRun run = cliRun({"update"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "velantrix-update-cli: " + noProbe + "\n");
+    const std::string kestrel = scope.bus().attach(sim::makeProbe(16, "1000D4", olderImage()));
+    run = cliRun({"update"});  // refused before any link is made
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "velantrix-update-cli: 1000D4: " + notReachable + "\n");
+    scope.bus().remove(kestrel);
+
+    auto probe = attach(3, "0300A1", olderImage());
+    // The fifth write lands one byte wrong; the third CRC block (from 16384) gives it away.
+    probe->on(sim::Command::Write, 5).corruptWrite(7);
+    run = cliRun({"update", "--serial=0300A1"});
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: Verify failed : crc check mismatch\n");
+    EXPECT_NE(run.out.find("Verifying firmware: stopped at 16384/112408 bytes\n"
+                           "0300A1 (Velantrix Heron): the update stopped part-way and the "
+                           "firmware may be incomplete even if its version reads as installed; "
+                           "run the update again\n"),
+              std::string::npos)
+        << run.out;
+    // It reports the offered version now, but its flash is checked, found wrong and written.
+    run = cliRun({"update"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Checking firmware: stopped at 16384/112408 bytes\n"
+                           "0300A1 (Velantrix Heron): its flash does not hold the offered image"),
+              std::string::npos)
+        << run.out;
+
+    probe->clearTrace();
+    probe->on(sim::Command::Connect, 1).fail();
+    run = cliRun({"update", "--force"});
+    EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: connect failed\n");
+    EXPECT_EQ(run.out.find("part-way"), std::string::npos) << "nothing was touched";
+
+    // After the update the probe is asked for as long as the reopen would wait for it.
+    probe->clearScript();
+    probe->clearTrace();
+    for (int occurrence = 2; occurrence <= 12; ++occurrence)
+        probe->on(sim::Command::Info, occurrence).noReply();
+    run = cliRun({"update", "--force"});
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.err,
+              "velantrix-update-cli: 0300A1: cannot read the installed firmware back: "
+              "hardware error: target JTAG adapter data link read timed out\n");
+}

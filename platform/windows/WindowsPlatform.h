@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/windows/HidLibrary.h"
+#include "platform/windows/SystemApi.h"
+#include "platform/windows/WinUsbApi.h"
+
+namespace platform {
+
+// The real system: SetupAPI for listing, WinUSB for transfers, hid.dll for HID strings, all
+// reached through a copy of `api`. The program hands in systemApi(); tests hand in fakes. The
+// two run-time loaded tables belong to this object, which lives as long as the process when it
+// is the process's platform; devices keep copies of what they call, so they may outlive it.
+class WindowsPlatform final : public Platform {
+public:
+    explicit WindowsPlatform(const SystemApi& api_) : api(api_) {}
+
+    std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,
+                                                                   int maxEntries) override;
+    std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) override;
+    std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
+
+private:
+    const SystemApi api;
+    WinUsbApi winUsb;
+    HidLibrary hid;
+};
+
+// The parts of the Windows backend, each in a file of its own.
+std::vector<std::optional<DeviceInterfaceNode>> windowsListInterfaces(const SystemApi& api,
+                                                                      InterfaceClass cls,
+                                                                      int maxEntries);
+std::unique_ptr<UsbDevice> windowsOpenUsbDevice(const SystemApi& api, WinUsbApi& winUsb,
+                                                const std::string& devicePath);
+std::unique_ptr<HidDevice> windowsOpenHidDevice(const SystemApi& api, HidLibrary& hid,
+                                                const std::string& devicePath);
+
+}  // namespace platform

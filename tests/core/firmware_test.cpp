@@ -1,0 +1,69 @@
+// The images the program carries and how it reads their headers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "firmware/FirmwareImage.h"
+#include "link/ProbeModels.h"
+#include "loader/Crc32.h"
+
+namespace {
+
+const FirmwareImage* rowFor(uint16_t productId, const std::string& serial = "") {
+    return findFirmwareImage({probeVendorId, productId, serial, "", "", 0, ""});
+}
+
+}  // namespace
+
+TEST(Crc32, CheckValueAndEmptyRange) {
+    EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xFC891918u);
+    EXPECT_EQ(crc32(nullptr, 0), 0u);
+}
+
+TEST(FirmwareCatalogue, EveryImageAgreesWithItsOwnHeaderAndHasPlainNotes) {
+    for (const FirmwareImage& image : firmwareCatalogue) {
+        SCOPED_TRACE(image.name);
+        ASSERT_TRUE(isValidImage(image));
+        const auto header = parseFirmwareImageHeader(image.data, image.size);
+        EXPECT_EQ(header->imageFormat, 1u);
+        ASSERT_EQ(header->headerSize + header->payloadSize, image.size);
+        EXPECT_EQ(crc32(image.data + header->headerSize, header->payloadSize), header->payloadCrc);
+        ASSERT_NE(image.releaseNotes, nullptr);
+        const std::string notes(image.releaseNotes, image.releaseNotesLength + 1);
+        EXPECT_EQ(notes.find('\0'), notes.size() - 1);
+        EXPECT_EQ(notes.rfind("Changes", 0), 0u);
+    }
+}
+
+TEST(FirmwareCatalogue, ProductIdChoosesTheRowAndEarlyWrensGetNone) {
+    for (const ProbeModel& model : probeModels)
+        EXPECT_EQ(rowFor(model.productId, "5"), &firmwareCatalogue[model.catalogueRow]);
+    for (const uint16_t productId : std::initializer_list<uint16_t>{0, 1, 2, 7, 15, 17, 0xFFFF})
+        EXPECT_EQ(rowFor(productId, "04020000"), nullptr) << productId;
+    // Serial numbers compare as text: "5" is above "04020000", "0402" below.
+    const std::pair<const char*, bool> serials[] = {{"04019999", false}, {"04020000", true},
+                                                    {"04020001", true},  {"0402", false},
+                                                    {"5", true},         {"", false}};
+    for (const auto& [serial, supported] : serials)
+        EXPECT_EQ(rowFor(4, serial) != nullptr, supported) << serial;
+    EXPECT_NE(rowFor(3, ""), nullptr);
+}
+
+TEST(FirmwareImageHeader, ValidityNeedsAWholeHeaderAndTheMagicAndTheVersionReadsAsText) {
+    uint8_t bytes[72] = {0x0D, 0xF0, 0xFE, 0xCA};
+    EXPECT_TRUE(isValidImage({"t", 0, bytes, 64, nullptr, 0, false}));
+    EXPECT_FALSE(isValidImage({"t", 0, bytes, 63, nullptr, 0, false}));
+    EXPECT_FALSE(isValidImage({"t", 0, nullptr, 0, nullptr, 0, false}));
+    bytes[3] = 0xCB;
+    EXPECT_FALSE(isValidImage({"t", 0, bytes, 72, nullptr, 0, false}));
+    EXPECT_EQ(imageVersionDescription({"t", 0, bytes, 72, nullptr, 0, false}), "");
+    // The version: "major.minor - build text", the text up to its NUL or the field's end.
+    bytes[20] = 0x10;  // major 0x0110
+    bytes[21] = 0x01;
+    bytes[22] = 7;
+    std::memcpy(bytes + 24, "ab\0zz", 5);
+    EXPECT_EQ(versionDescription(*parseFirmwareImageHeader(bytes, 64)), "272.7 - ab");
+    std::memset(bytes + 24, 'x', 40);
+    EXPECT_EQ(versionDescription(*parseFirmwareImageHeader(bytes, 64)),
+              "272.7 - " + std::string(40, 'x'));
+}

@@ -1,0 +1,75 @@
+// Whole updates through the install button: each variant the program has a link for is
+// written, verified and read back, with the button and the poll off while it runs; a probe
+// pulled out in the middle is reported and found again.
+#include <QProgressBar>
+
+#include "VirtualProbes.h"
+
+namespace {
+
+using Install = VirtualProbes;
+
+}  // namespace
+
+TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWaits) {
+    const std::pair<uint16_t, std::vector<uint8_t>> variants[] = {
+        {3, olderImage()}, {5, {}}, {6, olderImage()}};  // 6 restarts into its loader
+    for (const auto& [productId, installed] : variants) {
+        SCOPED_TRACE(productId);
+        const auto probe = plug(productId, "SN000001", installed);
+        const FirmwareImage& row = rowOf(productId);
+        WindowDriver program;
+        ASSERT_TRUE(program.panel());
+        // Inside every report: the button and the poll are off, and the window shows it.
+        QStringList phases;
+        const auto* bar = program.find<QProgressBar>("progressBar");
+        QObject::connect(program.panel(), &UpdaterWidget::progress, program.panel(),
+                         [&](int done, int, const char* task, const char*) {
+                             EXPECT_FALSE(program.installEnabled());
+                             EXPECT_FALSE(program.window->isPollingEnabled());
+                             if (task)
+                                 phases << QString::fromLatin1(task);
+                             const bool whole = done == static_cast<int>(row.size);
+                             EXPECT_EQ(bar->maximum(), static_cast<int>(row.size));
+                             EXPECT_EQ(bar->value(), whole ? 0 : done);
+                             EXPECT_EQ(program.status(), whole ? "" : phases.back() + ".");
+                         });
+        EXPECT_EQ(program.pressInstall(), "");
+        EXPECT_TRUE(program.updated() && program.installEnabled());
+        EXPECT_TRUE(program.window->isPollingEnabled());
+        EXPECT_TRUE(holds(*probe, row));
+        EXPECT_EQ(phases, (QStringList{"Erasing memory, do not remove Velantrix",
+                                       "Downloading firmware, do not remove Velantrix",
+                                       "Verifying firmware"}));
+
+        // The stale panel goes at the next poll; the one after reads the new version back.
+        program.poll();
+        EXPECT_FALSE(program.panel());
+        program.poll();
+        ASSERT_TRUE(program.panel());
+        EXPECT_EQ(program.text("installedVersionLabel"), version(imageVersionDescription(row)));
+        scope.bus().remove(pathOf("1-4"));
+    }
+}
+
+TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
+    const auto probe = plug(3, "HR000001");
+    probe->on(sim::Command::Write, 3).unplug();
+    WindowDriver program;
+    // The poll goes on behind the box and takes the panel that failed away.
+    program.whileBoxShown = [&] {
+        program.poll();
+        program.poll();
+    };
+    EXPECT_EQ(program.pressInstall(), "Download failed : write timed out");
+    EXPECT_FALSE(program.panel());
+    EXPECT_EQ(program.status(),
+              "No devices connected, attach the Velantrix you wish to configure.");
+    EXPECT_TRUE(program.window->isPollingEnabled());
+
+    probe->clearScript();
+    scope.bus().reattach(pathOf("1-4"));
+    ASSERT_TRUE(program.pollUntilPanel());
+    EXPECT_EQ(program.pressInstall(), "");
+    EXPECT_TRUE(holds(*probe, rowOf(3)));
+}

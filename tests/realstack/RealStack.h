@@ -1,0 +1,32 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "emulator/EmulatedUsb.h"
+#include "sim/FirmwareImageBuilder.h"
+#include "sim/ProbeFactory.h"
+#include "sim/VirtualClock.h"
+
+// The program's own Linux platform (libudev, libusb, the kernel's usbdevfs interface) against
+// virtual probes published in a umockdev testbed of the test's own. The program's waits run on
+// a virtual clock, each sleep bringing the testbed up to date; libusb's time-outs run in real
+// time, so tests that wait for one keep it short.
+struct RealStack : ::testing::Test {
+    std::unique_ptr<emulator::EmulatedUsb> usb = std::make_unique<emulator::EmulatedUsb>();
+    sim::VirtualClockScope clock{[this] { usb->settle(); }};
+
+    void SetUp() override {
+        ASSERT_TRUE(emulator::EmulatedUsb::inMockEnvironment())
+            << "umockdev's preload library is not active in this process";
+    }
+    // A probe running firmware "1.0 - Build: emulated", plugged in.
+    std::shared_ptr<sim::VirtualProbe> plug(uint16_t productId, std::string& path) {
+        auto probe = sim::makeProbe(productId, "SN000001",
+                                    sim::buildFirmwareImage({.buildText = "Build: emulated"}));
+        path = usb->attach(probe);
+        return probe;
+    }
+};

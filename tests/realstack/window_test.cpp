@@ -1,0 +1,71 @@
+// The window on the real stack: the poll lists the testbed through libudev, the panel opens its
+// probe through libusb, and the install button updates it, reopening a probe that restarts into
+// its loader under a new device node; device nodes that cannot be opened or claimed; a kernel
+// driver bound to the probe.
+#include "RealStack.h"
+#include "emulator/EmulatedUsb.h"
+#include "firmware/FirmwareImage.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "sim/FirmwareImageBuilder.h"
+#include "sim/ProbeFactory.h"
+#include "sim/VirtualClock.h"
+#include "tests/support/WindowDriver.h"
+
+namespace {
+
+struct RealStackUpdate : RealStack, ::testing::WithParamInterface<uint16_t> {};
+
+}  // namespace
+
+TEST_P(RealStackUpdate, CompletesVerifiesAndThePanelShowsTheNewFirmware) {
+    std::string path;
+    const auto probe = plug(GetParam(), path);
+    const FirmwareImage& row = *findFirmwareImage({probeVendorId, GetParam(), "S", "", "", 0, ""});
+    WindowDriver program;
+    EXPECT_TRUE(program.summary().endsWith("hardware+firmware | 1.0 - Build: emulated"));
+    EXPECT_EQ(program.pressInstall(), "");
+    EXPECT_TRUE(program.updated() && program.installEnabled());
+    EXPECT_EQ(probe->readFlash(row.address, row.size),
+              std::vector<uint8_t>(row.data, row.data + row.size));
+    EXPECT_EQ(usb->publications(path), row.reopenAfterConnect ? 2 : 1);
+    ASSERT_TRUE(program.pollUntilPanel());
+    EXPECT_TRUE(program.summary().endsWith(QString::fromStdString(imageVersionDescription(row))));
+}
+
+INSTANTIATE_TEST_SUITE_P(LinkedVariants, RealStackUpdate, ::testing::Values(3, 5, 6));
+
+TEST_F(RealStack, DeviceNodesThatCannotBeOpenedOrClaimedAreNamedInTheStatusLine) {
+    std::string path;
+    const auto probe = plug(6, path);
+    usb->removeNode(path);  // listed, but gone before the panel opens it
+    WindowDriver program;
+    EXPECT_EQ(program.status(), "Cannot open USB driver.");
+    ASSERT_TRUE(usb->plugBack(path));
+    probe->refuseOpen();
+    // A probe the window could not open is asked again after 5 s.
+    const auto pollLater = [&] {
+        clock.clock().sleepMs(5000);
+        program.poll();
+    };
+    pollLater();
+    EXPECT_EQ(program.status(), "Cannot open USB driver.");
+    probe->refuseClaim();
+    pollLater();
+    EXPECT_EQ(program.status(), "Cannot claim USB interface.");
+    pollLater();
+    EXPECT_EQ(program.status(), "Device ready.");
+}
+
+TEST_F(RealStack, AKernelDriverIsDetachedFromTheClaimedInterfaceOnly) {
+    std::string path;
+    plug(3, path);
+    for (unsigned interfaceNumber = 0; interfaceNumber < 4; ++interfaceNumber)
+        usb->bindKernelDriver(path, interfaceNumber, "ftdi_sio");
+    const auto device = platform::linuxOpenUsbDevice(path);
+    ASSERT_TRUE(device);
+    EXPECT_TRUE(device->claimInterface(0));
+    EXPECT_TRUE(device->claimInterface(0));
+    EXPECT_FALSE(device->claimInterface(1));  // one interface per opened device
+    EXPECT_EQ(usb->kernelDriver(path, 0), std::nullopt);
+    EXPECT_EQ(usb->kernelDriver(path, 1), "ftdi_sio");
+}

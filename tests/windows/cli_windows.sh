@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# velantrix-update-cli.exe as a user runs it on Windows (under Wine in a cross-build):
+#   cli_windows.sh WINE|"" EXE SOURCE_DIR
+set -uo pipefail
+wine=$1 exe=$2 source=$3
+fail() { echo "FAIL: $*" >&2; exit 1; }
+# The console's line ends are \r\n on Windows.
+run() { ${wine:+"$wine"} "$exe" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+images=$(run images) || fail "images exited $?"
+for variant in Heron Wren Egret Osprey Kestrel; do
+    grep -q "Velantrix $variant" <<<"$images" || fail "images lacks $variant: $images"
+done
+
+# Nothing attached is an empty listing, not a failure (exit status 0), as on Linux.
+list=$(run list) || fail "list exited $?"
+grep -qF "No devices connected, attach the Velantrix you wish to configure." <<<"$list" ||
+    fail "list printed: $list"
+
+notes=$(run notes heron) || fail "notes exited $?"
+[ "$notes" = "$(tr -d '\r' <"$source/firmware/notes/heron.txt")" ] || fail "notes heron: $notes"
+echo "velantrix-update-cli.exe: images, list and notes as expected"
