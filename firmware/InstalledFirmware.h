@@ -17,8 +17,10 @@ std::string installedFirmwareDescription(const LoaderInfo& info);
 
 // A loader answers its information request at once. The window asks it while building the
 // probe's panel on its poll, so a probe that does not answer is given up on long before an
-// update's 60 s bound, and the window is not frozen for a minute.
-inline constexpr unsigned loaderInfoTimeoutMs = 2000;
+// update's 60 s bound, and the window is not frozen for a minute: within 2 s, and a little less,
+// so that with the 1 s an FTDI bridge link spends draining the channel when it opens, the window
+// is answering again within 3 s.
+inline constexpr unsigned loaderInfoTimeoutMs = 1950;
 
 // Asks the loader over `link`, bounded by loaderInfoTimeoutMs (the link's own bounds are put
 // back afterwards): the installed firmware's description, or nothing when the loader does not

@@ -78,7 +78,7 @@ Updater::Updater(QWidget* parent) : QMainWindow(parent) {
     pollTimer->setObjectName(QStringLiteral("pollTimer"));
     connect(pollTimer, &QTimer::timeout, this, &Updater::poll);
     pollTimer->start(1000);
-    QTimer::singleShot(0, this, [this] { pollOnceDrawn(kExposeWaits); });
+    QTimer::singleShot(0, this, &Updater::pollOnceDrawn);
 
     resize(sizeForColumns(font(), 120, AspectGolden));
     setCentralWidget(central);
@@ -93,13 +93,13 @@ Updater::Updater(QWidget* parent) : QMainWindow(parent) {
 
 Updater::~Updater() = default;
 
-void Updater::pollOnceDrawn(int waitsLeft) {
+void Updater::pollOnceDrawn() {
     // A shown window is exposed by the window system a moment later; it is drawn first, so the
     // user sees it while a slow probe answers.
     const QWindow* handle = windowHandle();
-    if (isVisible() && handle && !handle->isExposed() && waitsLeft > 0) {
-        QTimer::singleShot(kExposeWaitMs, this,
-                           [this, waitsLeft] { pollOnceDrawn(waitsLeft - 1); });
+    if (isVisible() && handle && !handle->isExposed() && exposeWaitsLeft > 0) {
+        --exposeWaitsLeft;
+        QTimer::singleShot(kExposeWaitMs, this, &Updater::pollOnceDrawn);
         return;
     }
     if (isVisible())

@@ -54,7 +54,8 @@ private:
     // How long the first poll waits for the shown window to be exposed: at most 50 x 20 ms.
     static constexpr int kExposeWaits = 50;
     static constexpr int kExposeWaitMs = 20;
-    void pollOnceDrawn(int waitsLeft);
+    int exposeWaitsLeft = kExposeWaits;
+    void pollOnceDrawn();
 
     // A probe whose panel could not be built (its loader does not answer, say) is asked again
     // only after this long, so that the window is not frozen by it tick after tick.
