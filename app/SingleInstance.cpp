@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
+#include <cstdio>
 
 namespace {
 
@@ -30,9 +31,41 @@ SingleInstance::SingleInstance(const QString& applicationId, QObject* parent)
     lock = std::make_unique<QLockFile>(lockFilePath(id));
     // A stale time of 0 means: stale only when the process that wrote the lock is gone.
     lock->setStaleLockTime(0);
-    primary = lock->tryLock(0);
-    if (primary)
-        listen();
+    switch (acquire()) {
+        case Outcome::First:
+            primary = true;
+            listen();
+            break;
+        case Outcome::Second:
+            break;
+        case Outcome::Unguarded:
+            // Better two windows than none: without a lock nothing tells a second start apart.
+            primary = true;
+            std::fprintf(stderr,
+                         "velantrix-update: cannot make the lock file %s, so starting without "
+                         "the check for a running copy\n",
+                         qPrintable(QDir::toNativeSeparators(lockFilePath(id))));
+            break;
+    }
+}
+
+SingleInstance::Outcome SingleInstance::acquire() {
+    if (lock->tryLock(0))
+        return Outcome::First;
+    if (lock->error() == QLockFile::LockFailedError) {
+        // The lock of a process that is gone has been taken over already; what is left is held
+        // by a live process, unless it tells no owner at all (empty or garbled, after a crash
+        // while it was written): only a live first copy may turn this start away.
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock->getLockInfo(&pid, &host, &application) && pid > 0)
+            return Outcome::Second;
+        lock->removeStaleLockFile();
+        if (lock->tryLock(0))
+            return Outcome::First;
+    }
+    return Outcome::Unguarded;
 }
 
 SingleInstance::~SingleInstance() {

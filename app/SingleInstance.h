@@ -8,7 +8,9 @@
 
 // Keeps one running copy of the program per user and application id. The first process to ask
 // holds a lock file and listens on a local socket; later ones find the lock taken and may send
-// the running one a text. A lock left behind by a process that died is taken over.
+// the running one a text. A lock left behind by a process that died, or one that tells no owner
+// (empty, garbled), is taken over; where no lock can be made at all, the program runs without the
+// check and says so on standard error.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -31,6 +33,10 @@ signals:
     void messageReceived(const QString& message);
 
 private:
+    // First: this process holds the lock. Second: a live process holds it. Unguarded: no lock
+    // can be made here (the folder cannot be written, say), so this process runs unchecked.
+    enum class Outcome { First, Second, Unguarded };
+    Outcome acquire();
     void listen();
 
     QString id;

@@ -11,6 +11,8 @@ WindowRig::WindowRig() {
     mainWindow = &updater;
     updater.show();
     settle();
+    // The window's own first poll waits for the window system to expose it; the rig does not.
+    poll();
 }
 
 WindowRig::~WindowRig() {

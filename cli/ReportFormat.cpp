@@ -71,7 +71,9 @@ std::string installedText(const ProbeReport& report) {
 std::string statusText(const ProbeReport& report) {
     if (!report.message.empty())
         return report.message;
-    return report.updateAvailable() ? "update available" : "up to date";
+    // `list` only asks the loader, which reports the version in the image's header: it cannot
+    // tell a complete image from a half-written one, so it says what it knows.
+    return report.updateAvailable() ? "update available" : "reports the offered version";
 }
 
 std::string jsonOptional(const std::optional<std::string>& text) {

@@ -20,7 +20,10 @@ constexpr const char* severalProbesMessage =
     "Multiple devices connected, choose one with --serial or update all with --all.";
 constexpr const char* incompleteNotice =
     "the update stopped part-way and the firmware may be incomplete even if its version reads "
-    "as installed; repeat it with --force";
+    "as installed; run the update again";
+constexpr const char* mismatchNotice =
+    "its flash does not hold the offered image (an earlier update stopped part-way?), "
+    "installing it again";
 
 std::string describeTarget(const ProbeReport& report) {
     return displayText(report.device.serialNumber) + " (" +
@@ -50,67 +53,101 @@ std::optional<std::string> readBackInstalledFirmware(const std::string& serialNu
     });
 }
 
-// Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
-// and passed over instead of failing the run.
-int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
-                bool skipUnupdatable) {
-    const ProbeReport report = describeProbe(device);
-    const std::string& serial = device.serialNumber;
-    const std::string target = describeTarget(report);
-    if (report.state != ProbeState::Ready || !report.offered) {
-        if (!skipUnupdatable)
-            return fail(console, exitFailure, serial, report.message);
-        console.out << target << ": skipped, " << displayText(report.message) << '\n';
-        return exitSuccess;
-    }
+// One probe on its way through `update`: what is known of it and the link it is updated on. The
+// link that reads the installed version is the one the update starts on, as in the window's
+// panel.
+struct Target {
+    Target(const Console& out, const USBDeviceInfo& device)
+        : console(out), report(describeProbe(device)), name(describeTarget(report)) {}
 
-    // The link that reads the installed version is the one the update starts on, as in the
-    // window's panel.
+    const Console& console;
+    const ProbeReport report;
+    const std::string& serial = report.device.serialNumber;
+    const std::string name;
     std::unique_ptr<HDataLink> link;
     std::optional<std::string> installed;
-    try {
-        link = openUpdateLink(device);
-        installed = readInstalledFirmware(*link);
-    } catch (HException& e) {
-        return fail(console, exitUpdateFailed, serial, e.message());
-    }
-    if (installed == report.offered && !force) {
-        console.out << target << ": already up to date (" << versionText(installed) << ")\n";
-        return exitSuccess;
-    }
+};
 
-    console.out << target << ": installing " << versionText(report.offered) << " over "
-                << versionText(installed) << '\n';
-    ProgressDisplay progress(console.out, console.terminal);
+// A probe that reports the offered version may still hold a partly written image (the header is
+// the first block an update writes), so its flash is compared with the image before it is left
+// alone. Answers whether it holds the image; throws HException.
+bool holdsOfferedImage(Target& target) {
+    target.console.out << target.name << ": reports the offered version ("
+                       << versionText(target.installed) << "), checking it\n";
+    ProgressDisplay progress(target.console.out, target.console.terminal);
+    const bool same = holdsImage(target.link, target.report.device, true, *target.report.row,
+                                 progress.callback());
+    progress.finish(same);
+    return same;
+}
+
+int install(Target& target) {
+    target.console.out << target.name << ": installing " << versionText(target.report.offered)
+                       << " over " << versionText(target.installed) << '\n';
+    ProgressDisplay progress(target.console.out, target.console.terminal);
     try {
-        installFirmware(link, device, installed.has_value(), *report.row,
-                        standardPhases(progress.callback()));
+        installFirmware(target.link, target.report.device, target.installed.has_value(),
+                        *target.report.row, standardPhases(progress.callback()));
         progress.finish(true);
     } catch (HException& e) {
         progress.finish(false);
         // The loader reports the header of whatever image starts the region, and the header is
         // the first block written: a probe left half-written may read as up to date next time.
         if (progress.begun())
-            console.out << target << ": " << incompleteNotice << '\n';
-        return fail(console, exitUpdateFailed, serial, e.message());
+            target.console.out << target.name << ": " << incompleteNotice << '\n';
+        return fail(target.console, exitUpdateFailed, target.serial, e.message());
     }
-    link.reset();
+    target.link.reset();
+    return exitSuccess;
+}
 
+// Reads the installed version back on a fresh link and holds it to the offered one.
+int confirm(const Target& target) {
     std::optional<std::string> now;
     try {
-        now = readBackInstalledFirmware(serial);
+        now = readBackInstalledFirmware(target.serial);
     } catch (HException& e) {
-        return fail(console, exitUpdateFailed, serial,
+        return fail(target.console, exitUpdateFailed, target.serial,
                     "cannot read the installed firmware back: " + e.message());
     }
     // Verified by CRC, yet the loader does not report the image: say so rather than succeed.
-    if (now != report.offered) {
-        return fail(console, exitUpdateFailed, serial,
+    if (now != target.report.offered) {
+        return fail(target.console, exitUpdateFailed, target.serial,
                     "the loader reports " + versionText(now) + " after the update, not " +
-                        versionText(report.offered));
+                        versionText(target.report.offered));
     }
-    console.out << target << ": installed version now " << versionText(now) << '\n';
+    target.console.out << target.name << ": installed version now " << versionText(now) << '\n';
     return exitSuccess;
+}
+
+// Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
+// and passed over instead of failing the run.
+int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
+                bool skipUnupdatable) {
+    Target target(console, device);
+    const ProbeReport& report = target.report;
+    if (report.state != ProbeState::Ready || !report.offered) {
+        if (!skipUnupdatable)
+            return fail(console, exitFailure, target.serial, report.message);
+        console.out << target.name << ": skipped, " << displayText(report.message) << '\n';
+        return exitSuccess;
+    }
+    try {
+        target.link = openUpdateLink(device);
+        target.installed = readInstalledFirmware(*target.link);
+        if (target.installed == report.offered && !force) {
+            if (holdsOfferedImage(target)) {
+                console.out << target.name << ": already up to date ("
+                            << versionText(target.installed) << ")\n";
+                return exitSuccess;
+            }
+            console.out << target.name << ": " << mismatchNotice << '\n';
+        }
+    } catch (HException& e) {
+        return fail(console, exitUpdateFailed, target.serial, e.message());
+    }
+    const int installed = install(target);
+    return installed == exitSuccess ? confirm(target) : installed;
 }
 
 }  // namespace

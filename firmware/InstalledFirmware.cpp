@@ -3,6 +3,7 @@
 #include "firmware/FirmwareImageHeader.h"
 #include "firmware/VersionDescription.h"
 #include "loader/LoaderProtocol.h"
+#include "platform/HException.h"
 
 namespace {
 
@@ -20,8 +21,17 @@ std::string installedFirmwareDescription(const LoaderInfo& info) {
 }
 
 std::optional<std::string> readInstalledFirmware(HDataLink& link) {
+    const unsigned readMs = link.readTimeoutMs();
+    const unsigned writeMs = link.writeTimeoutMs();
+    link.setTimeout(loaderInfoTimeoutMs);
     LoaderInfo info{};
-    getLoaderInfo(link, info);
+    try {
+        getLoaderInfo(link, info);
+    } catch (HException&) {
+        link.setTimeouts(readMs, writeMs);
+        throw;
+    }
+    link.setTimeouts(readMs, writeMs);
     if (!holdsRecognisedFirmware(info))
         return std::nullopt;
     return installedFirmwareDescription(info);

@@ -19,19 +19,24 @@ constexpr Phase erasePhase{"Erasing memory, do not remove Velantrix", 0x2000, "E
 constexpr Phase downloadPhase{"Downloading firmware, do not remove Velantrix", 0x1000,
                               "Download failed : "};
 constexpr Phase verifyPhase{"Verifying firmware", 0x2000, "Verify failed : "};
+constexpr Phase checkPhase{"Checking firmware", 0x2000, "Check failed : "};
 
 constexpr unsigned linkTimeoutMs = 60000;
 
-// Full blocks in a loop, then whatever is left in one request, with progress after each.
+// Full blocks in a loop, then whatever is left in one request, with progress after each. A
+// request answers whether to go on; the phase answers whether it went through to the end.
 template <typename Request>
-void runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t* data,
+bool runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t* data,
               const UpdateProgress& progress, Request request) {
     try {
         progress(0, static_cast<int>(size), phase.taskdesc, "bytes");
         uint32_t done = 0;
         uint32_t remaining = size;
         while (remaining > phase.block) {
-            request(address, phase.block, data);
+            if (!request(address, phase.block, data)) {
+                progress(static_cast<int>(size), -1, nullptr, nullptr);
+                return false;
+            }
             done += phase.block;
             remaining -= phase.block;
             address += phase.block;
@@ -40,9 +45,11 @@ void runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t
             progress(static_cast<int>(done), -1, nullptr, nullptr);
         }
         if (remaining != 0) {
-            request(address, remaining, data);
-            progress(static_cast<int>(done + remaining), -1, nullptr, nullptr);
+            const bool goOn = request(address, remaining, data);
+            progress(static_cast<int>(size), -1, nullptr, nullptr);
+            return goOn;
         }
+        return true;
     } catch (HException& e) {
         progress(static_cast<int>(size), -1, nullptr, nullptr);
         throw HException(phase.prefix + e.message());
@@ -53,14 +60,19 @@ void runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t
 
 void eraseImage(HDataLink& link, uint32_t address, uint32_t size, const UpdateProgress& progress) {
     runPhase(erasePhase, address, size, nullptr, progress,
-             [&](uint32_t at, uint32_t n, const uint8_t*) { memoryErase(link, at, n); });
+             [&](uint32_t at, uint32_t n, const uint8_t*) {
+                 memoryErase(link, at, n);
+                 return true;
+             });
 }
 
 void downloadImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
                    const UpdateProgress& progress) {
-    runPhase(
-        downloadPhase, address, size, data, progress,
-        [&](uint32_t at, uint32_t n, const uint8_t* bytes) { memoryWrite(link, at, n, bytes); });
+    runPhase(downloadPhase, address, size, data, progress,
+             [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
+                 memoryWrite(link, at, n, bytes);
+                 return true;
+             });
 }
 
 void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t* data,
@@ -69,6 +81,7 @@ void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t
              [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
                  if (!crcCheck(link, at, n, bytes))
                      throw HException("crc check mismatch");
+                 return true;
              });
 }
 
@@ -119,6 +132,18 @@ void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device
             link.reset();
             pause(attempt, attempts, ms);
         });
+}
+
+bool holdsImage(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                bool firmwareInstalled, const FirmwareImage& row, const UpdateProgress& progress,
+                const ReturnPause& pause) {
+    connectLoader(link, device, firmwareInstalled, row, pause);
+    const bool same = runPhase(checkPhase, row.address, row.size, row.data, progress,
+                               [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
+                                   return crcCheck(*link, at, n, bytes);
+                               });
+    loaderDisconnect(*link);
+    return same;
 }
 
 void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,

@@ -48,6 +48,15 @@ void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device
                    bool firmwareInstalled, const FirmwareImage& row,
                    const ReturnPause& pause = sleepBeforeAttempt);
 
+// Whether the probe's flash holds `row`'s image, block by block by CRC as the verify phase checks
+// it (reported as "Checking firmware"), without writing anything: connects as an update does,
+// stops at the first block that differs, disconnects. The loader's version report only reflects
+// the image's header, which an update writes first, so it cannot tell a complete image from one
+// whose update failed part-way. Throws HException ("Check failed : ..." for the CRC requests).
+bool holdsImage(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
+                bool firmwareInstalled, const FirmwareImage& row, const UpdateProgress& progress,
+                const ReturnPause& pause = sleepBeforeAttempt);
+
 // Connect, erase, write, verify and disconnect: the whole update of `row` onto the probe.
 // Throws HException with the message the user is to see; nothing is rolled back.
 void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,

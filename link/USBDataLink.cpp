@@ -5,10 +5,24 @@
 
 #include "platform/HException.h"
 
+namespace {
+
+bool isListedDevice(platform::UsbDevice& device, const USBDeviceInfo& info) {
+    const std::optional<platform::UsbIdentity> found = device.identity();
+    if (!found)
+        return true;  // the path names this very device
+    return found->vendorId == info.vendorId && found->productId == info.productId &&
+           (info.serialNumber.empty() || found->serialNumber == info.serialNumber);
+}
+
+}  // namespace
+
 USBDataLink::USBDataLink(const USBDeviceInfo& info, uint8_t outPipe_, uint8_t inPipe_)
     : outPipe(outPipe_), inPipe(inPipe_) {
     auto opened = platform::currentPlatform().openUsbDevice(info.devicePath);
-    if (!opened)
+    // The path names a port: whatever is plugged in there now is opened. Anything but the device
+    // that was listed is left alone, since an update would erase and write it.
+    if (!opened || !isListedDevice(*opened, info))
         throw HException("Cannot open USB driver");
     // Both pipes must belong to one interface: that is the one interface this link claims.
     const int interfaceNumber = opened->interfaceOfEndpoint(inPipe);

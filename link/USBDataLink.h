@@ -13,7 +13,8 @@ class USBDataLink : public HDataLink {
 public:
     // Opens `device.devicePath` and claims the interface that owns both pipes. Throws
     // HException "Cannot open USB driver" when the path does not lead to a device that can be
-    // opened, and "Cannot claim USB interface" (device closed again) when the interface cannot
+    // opened, or leads to another device than `device` (ids, and serial number when it has one),
+    // and "Cannot claim USB interface" (device closed again) when the interface cannot
     // be had.
     USBDataLink(const USBDeviceInfo& device, uint8_t outPipe, uint8_t inPipe);
     ~USBDataLink() override;

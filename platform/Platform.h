@@ -18,11 +18,25 @@ namespace platform {
 // Device interface classes the enumeration can ask for.
 enum class InterfaceClass { UsbDevice, Hid, Extra1, Extra2, Extra3 };
 
+// What a USB device says it is: its ids and its serial number (empty when it has none).
+struct UsbIdentity {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string serialNumber;
+};
+
 // An opened USB device. Destroying it releases the claimed interface and closes the device.
 // All calls block the calling thread; none throws.
 class UsbDevice {
 public:
     virtual ~UsbDevice() = default;
+
+    // What the opened device itself says it is (its device descriptor and serial number string),
+    // not what the listing said: where a device path names a port (Linux), the port may hold
+    // another device by now. Null only where paths name the device itself, so that there is
+    // nothing to check; a device that does not answer has ids of 0. May issue one bounded
+    // control transfer.
+    virtual std::optional<UsbIdentity> identity() = 0;
 
     // Number of the interface whose descriptor lists `endpoint`, or -1. Reads descriptors
     // already fetched at open; does not block. Where the driver bound one interface at open

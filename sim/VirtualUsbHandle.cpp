@@ -15,6 +15,11 @@ VirtualUsbHandle::~VirtualUsbHandle() {
     device->releaseInterfaces(attachment, handle);
 }
 
+std::optional<platform::UsbIdentity> VirtualUsbHandle::identity() {
+    const DeviceDescriptor own = device->descriptor();
+    return platform::UsbIdentity{own.vendorId, own.productId, own.serial};
+}
+
 int VirtualUsbHandle::interfaceOfEndpoint(uint8_t endpoint) {
     return device->interfaceOfEndpoint(attachment, endpoint);
 }

@@ -17,6 +17,7 @@ public:
                      std::weak_ptr<BusState> bus, int handleId);
     ~VirtualUsbHandle() override;
 
+    std::optional<platform::UsbIdentity> identity() override;
     int interfaceOfEndpoint(uint8_t endpoint) override;
     bool claimInterface(int interfaceNumber) override;
     int bulkTransfer(uint8_t endpoint, void* data, int length, unsigned timeoutMs) override;

@@ -5,6 +5,7 @@
 
 #include "firmware/ProbeAssessment.h"
 #include "link/DeviceEnumeration.h"
+#include "platform/Clock.h"
 #include "platform/HException.h"
 #include "ui/Updater.h"
 #include "ui/VelantrixUpdaterWidget.h"
@@ -73,6 +74,9 @@ void Updater::poll() {
             firmwarePanel = nullptr;
         } else {
             const ProbeAssessment assessment = assessProbes(probes);
+            if (assessment.device.serialNumber != refusal.serialNumber ||
+                assessment.situation != ProbeSituation::Ready)
+                refusal = {};  // gone, or another probe: asked at once
             switch (assessment.situation) {
                 case ProbeSituation::NoProbe:
                 case ProbeSituation::SeveralProbes:
@@ -85,7 +89,16 @@ void Updater::poll() {
                     showNotUpdatable(assessment);
                     break;
                 case ProbeSituation::Ready:
-                    showPanelFor(assessment);
+                    if (refusal.active &&
+                        platform::currentClock().tickMs() - refusal.atMs < kRetryRefusedProbeMs)
+                        break;  // the status line keeps its message meanwhile
+                    try {
+                        showPanelFor(assessment);
+                    } catch (HException&) {
+                        refusal = {true, assessment.device.serialNumber,
+                                   platform::currentClock().tickMs()};
+                        throw;
+                    }
                     break;
             }
         }

@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 Updater* mainWindow = nullptr;
 
@@ -71,12 +72,13 @@ Updater::Updater(QWidget* parent) : QMainWindow(parent) {
     statusLayout->addWidget(progressBar);
     centralLayout->addWidget(statusGroup);
 
-    // The first poll runs before the window is shown, so its first picture is already right.
+    // The first poll waits for the event loop: building a panel talks to the probe, which may
+    // take seconds when it misbehaves, and the window is to be on screen before that.
     auto* pollTimer = new QTimer(this);
     pollTimer->setObjectName(QStringLiteral("pollTimer"));
     connect(pollTimer, &QTimer::timeout, this, &Updater::poll);
     pollTimer->start(1000);
-    poll();
+    QTimer::singleShot(0, this, &Updater::pollOnceDrawn);
 
     resize(sizeForColumns(font(), 120, AspectGolden));
     setCentralWidget(central);
@@ -90,6 +92,20 @@ Updater::Updater(QWidget* parent) : QMainWindow(parent) {
 }
 
 Updater::~Updater() = default;
+
+void Updater::pollOnceDrawn() {
+    // A shown window is exposed by the window system a moment later; it is drawn first, so the
+    // user sees it while a slow probe answers.
+    const QWindow* handle = windowHandle();
+    if (isVisible() && handle && !handle->isExposed() && exposeWaitsLeft > 0) {
+        --exposeWaitsLeft;
+        QTimer::singleShot(kExposeWaitMs, this, &Updater::pollOnceDrawn);
+        return;
+    }
+    if (isVisible())
+        repaint();
+    poll();
+}
 
 QSize Updater::sizeForColumns(const QFont& font, int columns, AspectRatio aspect) {
     const int width = QFontMetrics(font).averageCharWidth() * columns;

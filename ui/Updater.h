@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
+#include <cstdint>
+#include <string>
 
 #include "link/WatchedDeviceListing.h"
 
@@ -49,6 +51,22 @@ protected slots:
     void poll();
 
 private:
+    // How long the first poll waits for the shown window to be exposed: at most 50 x 20 ms.
+    static constexpr int kExposeWaits = 50;
+    static constexpr int kExposeWaitMs = 20;
+    int exposeWaitsLeft = kExposeWaits;
+    void pollOnceDrawn();
+
+    // A probe whose panel could not be built (its loader does not answer, say) is asked again
+    // only after this long, so that the window is not frozen by it tick after tick.
+    static constexpr uint32_t kRetryRefusedProbeMs = 5000;
+    struct Refusal {
+        bool active = false;
+        std::string serialNumber;
+        uint32_t atMs = 0;
+    };
+    Refusal refusal;
+
     // No probe, or several: captions alone, both areas off, the empty page.
     void showNoProbe(const QString& status);
     void showNotUpdatable(const ProbeAssessment& assessment);

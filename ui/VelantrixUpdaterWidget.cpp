@@ -1,5 +1,6 @@
 #include "ui/VelantrixUpdaterWidget.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -7,11 +8,13 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
 #include "firmware/UserMessages.h"
+#include "platform/Clock.h"
 #include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 
@@ -21,6 +24,26 @@ const QString versionCaption = QStringLiteral("<b>Version: </b>");
 
 QString fromLatin1(const std::string& text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+// The pauses while a probe restarts into its loader are spent in the event loop, in short
+// slices of the process clock, so the window repaints and answers; the install button and the
+// poll are off as for the rest of the update.
+void waitForProbe(unsigned attempt, unsigned attempts, uint32_t ms) {
+    if (mainWindow)
+        mainWindow->setStatus(fromLatin1(messages::waitingForProbe(attempt, attempts)), true);
+    constexpr uint32_t sliceMs = 20;
+    platform::Clock& clock = platform::currentClock();
+    const uint32_t start = clock.tickMs();
+    for (;;) {
+        QCoreApplication::processEvents();
+        const uint32_t waited = clock.tickMs() - start;
+        if (waited >= ms)
+            break;
+        clock.sleepMs(std::min(sliceMs, ms - waited));
+    }
+    if (mainWindow)
+        mainWindow->setStatus(QString(), true);
 }
 
 }  // namespace
@@ -141,7 +164,7 @@ void VelantrixUpdaterWidget::updateFirmware() {
     if (mainWindow)
         mainWindow->setPollingEnabled(false);
     try {
-        installFirmware(link, deviceInfo, firmwareInstalled, *row, panelPhases());
+        installFirmware(link, deviceInfo, firmwareInstalled, *row, panelPhases(), waitForProbe);
     } catch (HException&) {
         // A link that failed mid-exchange is not used again: the probe may have restarted under
         // it (firmware that was not recognised hands over to its loader on the first connect)

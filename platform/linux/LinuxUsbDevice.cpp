@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <libusb.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,16 +27,18 @@ struct ConfigFree {
 using HandlePtr = std::unique_ptr<libusb_device_handle, HandleClose>;
 using ConfigPtr = std::unique_ptr<libusb_config_descriptor, ConfigFree>;
 
-// One context for the process, made at the first open. Devices are handed to libusb as open
-// file descriptors, so it never scans the bus and needs no udev of its own.
+// One context for the process, made at the first open that succeeds in making it: a set-up that
+// failed (no file descriptors left, say) is tried again at the next open rather than remembered.
+// Devices are handed to libusb as open file descriptors, so it never scans the bus and needs no
+// udev of its own.
 libusb_context* sharedContext() {
-    static const std::unique_ptr<libusb_context, ContextExit> context = [] {
+    static std::unique_ptr<libusb_context, ContextExit> context;
+    if (!context) {
         libusb_set_option(nullptr, LIBUSB_OPTION_NO_DEVICE_DISCOVERY);
         libusb_context* made = nullptr;
-        if (libusb_init(&made) != LIBUSB_SUCCESS)
-            made = nullptr;
-        return std::unique_ptr<libusb_context, ContextExit>(made);
-    }();
+        if (libusb_init(&made) == LIBUSB_SUCCESS)
+            context.reset(made);
+    }
     return context.get();
 }
 
@@ -55,6 +58,26 @@ public:
     ~LinuxUsbDevice() override {
         if (claimed >= 0)
             libusb_release_interface(handle.get(), claimed);
+    }
+
+    std::optional<UsbIdentity> identity() override {
+        // The device descriptor was read through the node when the device was wrapped; the
+        // serial number string is asked of the device itself.
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(libusb_get_device(handle.get()), &descriptor) !=
+            LIBUSB_SUCCESS)
+            return UsbIdentity{};
+        UsbIdentity found{descriptor.idVendor, descriptor.idProduct, {}};
+        if (descriptor.iSerialNumber != 0) {
+            std::array<unsigned char, 256> text{};
+            const int length = libusb_get_string_descriptor_ascii(
+                handle.get(), descriptor.iSerialNumber, text.data(), static_cast<int>(text.size()));
+            if (length < 0)
+                return UsbIdentity{};
+            found.serialNumber.assign(reinterpret_cast<const char*>(text.data()),
+                                      static_cast<std::size_t>(length));
+        }
+        return found;
     }
 
     int interfaceOfEndpoint(uint8_t endpoint) override {

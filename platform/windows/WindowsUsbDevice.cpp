@@ -44,6 +44,10 @@ public:
         winUsb.Free(interfaceHandle);
     }
 
+    // An interface path names the device instance (its ids and serial number are in it), not a
+    // port, so what it opens is the device that was listed.
+    std::optional<UsbIdentity> identity() override { return std::nullopt; }
+
     int interfaceOfEndpoint(uint8_t) override { return 0; }
     bool claimInterface(int interfaceNumber) override { return interfaceNumber == 0; }
 

@@ -193,10 +193,11 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
     EXPECT_TRUE(program.installEnabled() || !program.panel());
     EXPECT_TRUE(program.window->isPollingEnabled());
 
-    // The fault goes; the user reads the box (a probe that restarted is back meanwhile), plugs
-    // the probe in again if it left, and presses again.
+    // The fault goes; the user reads the box (a probe that restarted is back meanwhile, and the
+    // window asks a probe it could not read again after 5 s), plugs the probe in again if it
+    // left, and presses again.
     probe->clearScript();
-    clock.clock().sleepMs(2000);
+    clock.clock().sleepMs(5000);
     program.poll();
     if (!probe->isAttached())
         scope.bus().reattach(pathOf("1-4"));

@@ -73,3 +73,22 @@ TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
     EXPECT_EQ(program.pressInstall(), "");
     EXPECT_TRUE(holds(*probe, rowOf(3)));
 }
+
+TEST_F(Install, TheWaitForARestartingProbeKeepsTheWindowAliveAndSaysSo) {
+    plug(6, "OS000001");  // running firmware: it restarts into its loader on connect
+    WindowDriver program;
+    QStringList waiting;  // what the status line said whenever the event loop ran while waiting
+    QTimer loop;
+    QObject::connect(&loop, &QTimer::timeout, [&] {
+        if (!program.status().startsWith(QStringLiteral("Waiting")))
+            return;
+        waiting << program.status();
+        EXPECT_FALSE(program.installEnabled());
+        EXPECT_FALSE(program.window->isPollingEnabled());
+    });
+    loop.start(0);
+    EXPECT_EQ(program.pressInstall(), "");
+    ASSERT_FALSE(waiting.isEmpty());
+    EXPECT_EQ(waiting.front(), "Waiting for the Velantrix to come back (attempt 1 of 11).");
+    EXPECT_TRUE(program.updated());
+}

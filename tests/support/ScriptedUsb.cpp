@@ -36,6 +36,9 @@ public:
     }
     ~Handle() override { device.open = false; }
 
+    // A scripted path always names the scripted device.
+    std::optional<platform::UsbIdentity> identity() override { return std::nullopt; }
+
     int interfaceOfEndpoint(uint8_t endpoint) override {
         const auto found = device.interfaces.find(endpoint);
         return found == device.interfaces.end() ? -1 : found->second;

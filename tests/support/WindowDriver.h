@@ -23,12 +23,14 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 // The program as a user meets it, on whatever platform is installed: the window and its poll,
 // the panel the poll builds, the install button, and the error box, answered at once and kept
 // (every box must be the error box: titled "Error", one OK button). The poll timer is stopped,
-// so the test polls when it means to. Stands in for main by setting mainWindow while it lives.
+// so the test polls when it means to; the window's first poll, which waits for the event loop,
+// runs when the driver is made. Stands in for main by setting mainWindow while it lives.
 class WindowDriver {
 public:
     WindowDriver() : window(std::make_unique<Updater>()) {
         mainWindow = window.get();
         find<QTimer>("pollTimer")->stop();
+        QCoreApplication::processEvents();
         boxTimer.setInterval(0);
         QObject::connect(&boxTimer, &QTimer::timeout, [this] { answerBox(); });
         boxTimer.start();
