@@ -6,7 +6,8 @@
 namespace cli {
 
 // A probe that fails to answer is part of the listing, not a failure of it: its row says what
-// went wrong, and the exit status stays 0.
+// went wrong, and the exit status stays 0. With no probe at all the status says so, as it does
+// for update.
 int listProbes(const Console& console, bool json) {
     std::vector<ProbeReport> reports;
     for (const USBDeviceInfo& probe : attachedProbes())
@@ -15,7 +16,7 @@ int listProbes(const Console& console, bool json) {
         writeProbeJson(console.out, reports);
     else
         writeProbeTable(console.out, reports);
-    return exitSuccess;
+    return reports.empty() ? exitNoProbe : exitSuccess;
 }
 
 }  // namespace cli

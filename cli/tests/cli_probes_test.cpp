@@ -45,6 +45,7 @@ struct CliProbes : ::testing::Test {
 
 TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
     EXPECT_EQ(cliRun({"list"}).out, noProbe + "\n");
+    EXPECT_EQ(cliRun({"list"}).status, 3);
     EXPECT_EQ(cliRun({"list", "--json"}).out, "[]\n");
 
     attach(6, "0600B7", catalogueImage(3));

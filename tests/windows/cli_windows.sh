@@ -12,8 +12,10 @@ for variant in Heron Wren Egret Osprey Kestrel; do
     grep -q "Velantrix $variant" <<<"$images" || fail "images lacks $variant: $images"
 done
 
-# Nothing attached is an empty listing, not a failure (exit status 0), as on Linux.
-list=$(run list) || fail "list exited $?"
+# Nothing attached: the sentence, and exit status 3, as on Linux.
+list=$(run list)
+status=$?
+[ "$status" -eq 3 ] || fail "list exited $status"
 grep -qF "No devices connected, attach the Velantrix you wish to configure." <<<"$list" ||
     fail "list printed: $list"
 
