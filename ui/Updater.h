@@ -54,6 +54,8 @@ private:
     // How long the first poll waits for the shown window to be exposed: at most 50 x 20 ms.
     static constexpr int kExposeWaits = 50;
     static constexpr int kExposeWaitMs = 20;
+    // The one-second poll timer, and the first poll as soon as the window is on screen.
+    void startPolling();
     int exposeWaitsLeft = kExposeWaits;
     void pollOnceDrawn();
 
