@@ -69,6 +69,7 @@ inline HANDLE newHandle(std::string what) {
     return handle;
 }
 
+// An entry point of the type `Function` stands for, as GetProcAddress hands it out.
 template <typename Function>
 FARPROC proc(Function function) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
@@ -88,7 +89,7 @@ inline BOOL answerText(const std::optional<std::string>& text, void* buffer, DWO
 
 // Starts a transfer; one that completes has done so by the first wait, moving what it can.
 inline BOOL start(const std::string& what, LPOVERLAPPED record, PUCHAR data, ULONG length) {
-    F().trace.push_back(what + " " + std::to_string(length));
+    note(what + " " + std::to_string(length));
     EXPECT_EQ(F().state, State::Idle) << "a transfer was left pending";
     EXPECT_EQ(F().open[record->hEvent], "event");
     EXPECT_EQ(record->Internal | record->InternalHigh, 0u) << "a record not cleared for reuse";
@@ -119,10 +120,10 @@ inline BOOL WINAPI control(PVOID, WINUSB_SETUP_PACKET s, PUCHAR data, ULONG leng
 template <int Query>  // 0 manufacturer, 1 product, 2 serial number
 BOOLEAN NTAPI hidString(HANDLE device, PVOID buffer, ULONG bytes) {
     const auto found = F().hidStrings.find({F().open[device], Query});
-    if (found == F().hidStrings.end() || (found->second.size() + 1) * 2 > bytes)
-        return FALSE;
-    std::memcpy(buffer, found->second.c_str(), (found->second.size() + 1) * 2);
-    return TRUE;
+    const bool fits = found != F().hidStrings.end() && (found->second.size() + 1) * 2 <= bytes;
+    if (fits)
+        std::memcpy(buffer, found->second.c_str(), (found->second.size() + 1) * 2);
+    return fits;
 }
 
 inline FARPROC entryPoint(const std::string& name) {
@@ -197,11 +198,11 @@ inline platform::SystemApi FakeWindows::api() const {
         return manual || set || name ? nullptr : newHandle("event");
     };
     api.waitForSingleObject = [](HANDLE, DWORD ms) -> DWORD {
-        F().trace.push_back("wait " + std::to_string(ms));
+        note("wait " + std::to_string(ms));
         return F().state == State::Done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
     };
     api.getOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD count, BOOL wait) -> BOOL {
-        F().trace.push_back(wait ? "result, waiting" : "result");
+        note(wait ? "result, waiting" : "result");
         *count = F().moved;
         if (F().state == State::Pending) {
             EXPECT_FALSE(wait) << "would wait for ever";

@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <regex>
-#include <set>
 
 #include "FakeWindows.h"
 #include "link/DeviceEnumeration.h"
-#include "link/ProbeModels.h"
 #include "platform/HException.h"
-#include "platform/InterfaceClassGuids.h"
 #include "platform/windows/WindowsPlatform.h"
 
 using namespace wintest;
@@ -18,6 +13,11 @@ using Strings = std::vector<std::string>;
 using Opens = std::vector<std::array<DWORD, 4>>;
 
 namespace {
+
+// What CreateFile is asked for a device opened for overlapped I/O and shared as `sharing` says.
+std::array<DWORD, 4> opened(DWORD sharing) {
+    return {GENERIC_READ | GENERIC_WRITE, sharing, OPEN_EXISTING, FILE_FLAG_OVERLAPPED};
+}
 
 constexpr const char* kPath =
     R"(\\?\usb#vid_1a2b&pid_0006#os1#{a5dcbf10-6530-11d2-901f-00c04fb951ed})";
@@ -42,32 +42,31 @@ struct WindowsTest : ::testing::Test {
 
 }  // namespace
 
+// A library or an entry point the system lacks: winusb.dll's are named; without hid.dll complete
+// a HID device does not open, and its record keeps the listed texts. A library is released again
+// whenever its table is not complete, and the first complete one stays loaded for good.
 TEST_F(WindowsTest, EveryMissingPieceOfALibraryIsReportedAndNoPartialTableKept) {
-    std::vector<std::pair<std::string, std::string>> cases{{"winusb.dll", "Cannot load winusb.dll"},
-                                                           {"hid.dll", "null"}};
-    for (const char* entry :
-         {"Initialize", "Free", "QueryInterfaceSettings", "QueryPipe", "ReadPipe", "WritePipe",
-          "SetPipePolicy", "ControlTransfer", "GetDescriptor"})
-        cases.emplace_back(std::string("WinUsb_") + entry,
-                           std::string("Cannot get address of WinUsb_") + entry);
-    // Without hid.dll complete, HID records keep the listed texts.
-    for (const char* entry :
-         {"HidD_GetAttributes", "HidD_GetSerialNumberString", "HidD_GetManufacturerString",
-          "HidD_GetProductString", "HidD_SetFeature", "HidD_GetFeature", "HidD_GetIndexedString",
-          "HidD_GetPreparsedData", "HidD_FreePreparsedData", "HidP_GetCaps",
-          "HidD_SetNumInputBuffers", "HidD_GetNumInputBuffers"})
-        cases.emplace_back(entry, "null");
-    for (const auto& [missing, outcome] : cases) {
+    // clang-format off
+    const char* const pieces[] = {"winusb.dll", "WinUsb_Initialize", "WinUsb_Free",
+        "WinUsb_QueryInterfaceSettings", "WinUsb_QueryPipe", "WinUsb_ReadPipe", "WinUsb_WritePipe",
+        "WinUsb_SetPipePolicy", "WinUsb_ControlTransfer", "WinUsb_GetDescriptor", "hid.dll",
+        "HidD_GetAttributes", "HidD_GetSerialNumberString", "HidD_GetManufacturerString",
+        "HidD_GetProductString", "HidD_SetFeature", "HidD_GetFeature", "HidD_GetIndexedString",
+        "HidD_GetPreparsedData", "HidD_FreePreparsedData", "HidP_GetCaps",
+        "HidD_SetNumInputBuffers", "HidD_GetNumInputBuffers"};
+    // clang-format on
+    for (const std::string missing : pieces) {
+        const bool hid = missing.starts_with("Hid") || missing == "hid.dll";
         platform::WindowsPlatform fresh(fake.api());
-        const bool hid = outcome == "null";
         const auto loads = [&] { return traced("load winusb.dll") + traced("load hid.dll"); };
         fake.trace.clear();
         fake.missing = missing;
-        EXPECT_EQ(opening(fresh, hid), outcome);
+        const std::string named =
+            missing == "winusb.dll" ? "Cannot load winusb.dll" : "Cannot get address of " + missing;
+        EXPECT_EQ(opening(fresh, hid), hid ? "null" : named);
         EXPECT_EQ(traced("free library"), loads()) << missing;
-        fake.missing.clear();  // the next open tries again, and the table stays loaded after it
-        EXPECT_EQ(opening(fresh, hid), "");
-        EXPECT_EQ(opening(fresh, hid), "");
+        fake.missing.clear();
+        EXPECT_EQ(opening(fresh, hid) + opening(fresh, hid), "");
         EXPECT_EQ(loads() - traced("free library"), 1) << missing;
     }
 }
@@ -75,9 +74,7 @@ TEST_F(WindowsTest, EveryMissingPieceOfALibraryIsReportedAndNoPartialTableKept) 
 TEST_F(WindowsTest, OpensSharedAndOverlappedAndClosesEverythingInOrder) {
     auto device = windows.openUsbDevice(kPath);
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(fake.openArguments,
-              (Opens{{GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED}}));
+    EXPECT_EQ(fake.openArguments, Opens{opened(FILE_SHARE_READ | FILE_SHARE_WRITE)});
     EXPECT_EQ(device->interfaceOfEndpoint(0x81), 0);  // the one interface WinUSB bound
     EXPECT_TRUE(device->claimInterface(0));
     EXPECT_FALSE(device->claimInterface(1));
@@ -175,38 +172,14 @@ TEST_F(WindowsTest, HidRecordsTakeTheDevicesOwnNarrowedTexts) {
     platform::installPlatform(std::move(previous));
     const GUID hid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
     EXPECT_TRUE(IsEqualGUID(fake.listedClass, hid));
-    const std::array<DWORD, 4> alone{GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
-                                     FILE_FLAG_OVERLAPPED};
-    std::array<DWORD, 4> shared = alone;
-    shared[1] = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    EXPECT_EQ(fake.openArguments, (Opens{alone, shared, alone}));
+    EXPECT_EQ(fake.openArguments,
+              (Opens{opened(0), opened(FILE_SHARE_READ | FILE_SHARE_WRITE), opened(0)}));
     ASSERT_EQ(records.size(), 2u);
     const auto texts = [](const USBDeviceInfo& r) {
         return r.manufacturer + "|" + r.deviceDescription + "|" + r.serialNumber;
     };
     EXPECT_EQ(texts(records[0]), "Velantrix|Listed|S\xE9r");
     EXPECT_EQ(texts(records[1]), "Listed|Osprey R|OWN");  // from 0x100 up no serial is 8-bit
-}
-
-// The driver package binds the generic USB driver to exactly the probes of the model table, and
-// has it register the probes' own interface class.
-TEST(DriverPackage, BindsEveryProbeModelAndNothingElse) {
-    const std::string registration = std::string("DeviceInterfaceGUIDs,0x10000,\"") +
-                                     platform::interfaceClassGuid(InterfaceClass::Extra1) + "\"";
-    const std::regex id(R"(USB\\VID_1A2B&PID_([0-9A-F]{4}))");
-    std::set<int> bound, models;
-    bool registers = false;
-    std::ifstream inf(VX_PROBES_INF);
-    for (std::string line; std::getline(inf, line);) {
-        std::smatch match;
-        if (std::regex_search(line, match, id))
-            bound.insert(std::stoi(match[1], nullptr, 16));
-        registers = registers || line.find(registration) != std::string::npos;
-    }
-    for (const ProbeModel& model : probeModels)
-        models.insert(model.productId);
-    EXPECT_EQ(bound, models);
-    EXPECT_TRUE(registers);
 }
 
 // The system's own libraries (Wine's, in a cross-build) have every entry point the tables name,
