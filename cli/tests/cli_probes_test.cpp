@@ -91,21 +91,21 @@ TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
     plug(16, "1000D4");
     const CliRun all = cliRun({"update", "--all"});
     EXPECT_EQ(all.status, 0) << all.err;
-    EXPECT_NE(all.out.find("04010000 (product id 4): skipped, The attached Velantrix is not "
-                           "supported by Velantrix Update.\n"),
-              std::string::npos)
-        << all.out;
-    EXPECT_NE(all.out.find("1000D4 (Velantrix Kestrel): skipped, " + notReachable + "\n"),
-              std::string::npos);
-    EXPECT_NE(all.out.find("0600B7 (Velantrix Osprey): installed version now " + osprey + "\n"),
-              std::string::npos);
+    const std::string skipped =
+        "04010000 (product id 4): skipped, The attached Velantrix is not "
+        "supported by Velantrix Update.\n1000D4 (Velantrix Kestrel): "
+        "skipped, " +
+        notReachable;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, skipped, all.out);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "0600B7 (Velantrix Osprey): installed version now " + osprey, all.out);
     EXPECT_TRUE(holds(*heronProbe, rowOf(3)) && holds(*ospreyProbe, rowOf(6)) &&
                 holds(*egretProbe, rowOf(5)));
     EXPECT_EQ(cliRun({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
     // A probe that runs the offered version is left alone unless the update is forced.
-    EXPECT_NE(cliRun({"update", "--all"})
-                  .out.find("0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n"),
-              std::string::npos);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n",
+                        cliRun({"update", "--all"}).out);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 8);
     EXPECT_EQ(cliRun({"update", "--serial", "0600B7", "--force"}).status, 0);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 16);
@@ -127,19 +127,18 @@ TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
     run = cliRun({"update", "--serial=0300A1"});
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: Verify failed : crc check mismatch\n");
-    EXPECT_NE(run.out.find("Verifying firmware: stopped at 16384/112408 bytes\n"
-                           "0300A1 (Velantrix Heron): the update stopped part-way and the "
-                           "firmware may be incomplete even if its version reads as installed; "
-                           "run the update again\n"),
-              std::string::npos)
-        << run.out;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "Verifying firmware: stopped at 16384/112408 bytes\n0300A1 (Velantrix "
+                        "Heron): the update stopped part-way and the firmware may be incomplete "
+                        "even if its version reads as installed; run the update again\n",
+                        run.out);
     // It reports the offered version now, but its flash is checked, found wrong and written.
     run = cliRun({"update"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Checking firmware: stopped at 16384/112408 bytes\n"
-                           "0300A1 (Velantrix Heron): its flash does not hold the offered image"),
-              std::string::npos)
-        << run.out;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "Checking firmware: stopped at 16384/112408 bytes\n0300A1 (Velantrix "
+                        "Heron): its flash does not hold the offered image",
+                        run.out);
 
     probe->clearTrace();
     probe->on(sim::Command::Connect, 1).fail();
