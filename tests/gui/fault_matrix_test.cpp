@@ -108,11 +108,6 @@ struct Case {
     std::string told;
 };
 
-void PrintTo(const Case& pair, std::ostream* out) {
-    *out << "product " << pair.productId << ", " << pair.step.name << ", "
-         << faultNames[static_cast<int>(pair.fault)];
-}
-
 std::vector<Case> cases() {
     std::vector<Case> all;
     for (const Row& row : table) {
