@@ -37,7 +37,7 @@ struct FakeWindows {
     std::string failing;
     std::map<HANDLE, std::string> open;  // each open handle: its path, or "event"
     bool pending = false;
-    DWORD moved = 0, lastError = 0;
+    DWORD lastError = 0;
     std::array<std::u16string, 3> hidStrings;  // manufacturer, product, serial number
     int loaded = 0;                            // libraries loaded and not released
     std::vector<std::string> trace;
@@ -89,13 +89,14 @@ inline BOOL answerText(const std::optional<std::string>& text, void* buffer, DWO
 inline BOOL start(const std::string& what, LPOVERLAPPED record, PUCHAR data, ULONG length) {
     EXPECT_EQ(F().open[record->hEvent], "event");
     EXPECT_EQ(record->Internal | record->InternalHigh, 0u) << "a record not cleared for reuse";
-    record->Internal = STATUS_PENDING;  // the system keeps the transfer's state there
+    // The system keeps a transfer's state and the bytes it moved in its record.
+    record->Internal = STATUS_PENDING;
     if (!note(what + " " + std::to_string(length)))
         return failWith(ERROR_GEN_FAILURE);
     const bool in = what.starts_with("read");
-    F().moved = in ? std::min<ULONG>(length, 2) : length;
+    record->InternalHigh = in ? std::min<ULONG>(length, 2) : length;
     if (in)
-        std::memcpy(data, "\1\2", F().moved);
+        std::memcpy(data, "\1\2", record->InternalHigh);
     return failWith(ERROR_IO_PENDING);
 }
 
@@ -195,9 +196,9 @@ inline platform::SystemApi FakeWindows::api() const {
         return F().pending ? WAIT_TIMEOUT : WAIT_OBJECT_0;
     };
     // A pending transfer ends only when cancelled, and then as aborted.
-    api.getOverlappedResult = [](auto, auto, LPDWORD count, BOOL wait) -> BOOL {
+    api.getOverlappedResult = [](auto, auto record, LPDWORD count, BOOL wait) -> BOOL {
         note(wait ? "await" : "poll");
-        *count = F().moved;
+        *count = DWORD(record->InternalHigh);
         return !F().pending || failWith(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
     };
     api.cancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL { return note("cancel"); };
