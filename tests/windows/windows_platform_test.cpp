@@ -43,8 +43,8 @@ TEST_F(WindowsTest, AMissingPieceOfALibraryIsReportedAndNoPartialTableKept) {
         fake.loaded = 0;
         fake.failing = missing;
         const std::string named =
-            hid ? "null" : (missing.ends_with(".dll") ? "Cannot load " : "Cannot get address of ");
-        EXPECT_EQ(opening(fresh, hid), hid ? named : named + missing);
+            (missing.ends_with(".dll") ? "Cannot load " : "Cannot get address of ") + missing;
+        EXPECT_EQ(opening(fresh, hid), hid ? "null" : named);
         EXPECT_EQ(fake.loaded, 0) << missing;
         fake.failing.clear();
         EXPECT_EQ(opening(fresh, hid) + opening(fresh, hid), "");
