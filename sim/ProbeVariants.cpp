@@ -2,24 +2,24 @@
 
 #include <vector>
 
-#include "firmware/FirmwareImage.h"
-
 namespace sim {
 
 namespace {
 
-// What the probe model table does not say: the size of each model's flash region and the
-// version its loader reports.
+// What the probe model table does not say: where each model's flash region lies and the version
+// its loader reports. The region is the hardware's own, not read from the firmware catalogue, so
+// that an update aimed at the wrong address shows as one.
 struct Hardware {
     uint16_t productId;
+    uint32_t flashBase;
     uint32_t flashSize;
     uint16_t loaderMajor;
     uint16_t loaderMinor;
 };
 
 constexpr Hardware kHardware[] = {
-    {3, 0x3E000, 1, 4}, {4, 0x1A000, 1, 2},  {5, 0x0E000, 1, 0},
-    {6, 0x78000, 2, 1}, {16, 0x7A000, 1, 3},
+    {3, 0x2000, 0x3E000, 1, 4},     {4, 0x6000, 0x1A000, 1, 2},  {5, 0x2000, 0x0E000, 1, 0},
+    {6, 0x1A008000, 0x78000, 2, 1}, {16, 0x6000, 0x7A000, 1, 3},
 };
 
 UsbFaceKind faceOf(LinkKind link) {
@@ -41,9 +41,8 @@ std::vector<ProbeVariant> makeVariants() {
             if (model.productId != hardware.productId)
                 continue;
             variants.push_back({model.productId, model.variantName, faceOf(model.link),
-                                firmwareCatalogue[model.catalogueRow].address, hardware.flashSize,
-                                model.reopenAfterConnect, hardware.loaderMajor,
-                                hardware.loaderMinor});
+                                hardware.flashBase, hardware.flashSize, model.reopenAfterConnect,
+                                hardware.loaderMajor, hardware.loaderMinor});
         }
     }
     return variants;

@@ -18,9 +18,9 @@ enum class UsbFaceKind {
     DescriptorOnly,  // present on the bus, no interface this program speaks to
 };
 
-// One hardware variant: the program's probe model, and what only the emulated hardware needs.
-// The firmware region starts at the address the firmware catalogue writes its image to and is
-// larger than that image.
+// One hardware variant: the program's probe model, and what only the emulated hardware knows.
+// The firmware region starts where the firmware catalogue writes its image and is larger than
+// that image, as the hardware's own memory map says.
 struct ProbeVariant {
     uint16_t productId;
     const char* product;  // USB product string: the model's variant name

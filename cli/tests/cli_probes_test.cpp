@@ -2,11 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CliRun.h"
-#include "firmware/FirmwareImage.h"
-#include "sim/FirmwareImageBuilder.h"
-#include "sim/ProbeFactory.h"
-#include "sim/VirtualBus.h"
-#include "sim/VirtualClock.h"
+#include "tests/support/VirtualProbes.h"
 
 namespace {
 
@@ -16,30 +12,13 @@ const std::string noProbe = "No devices connected, attach the Velantrix you wish
 const std::string notReachable =
     "The attached Velantrix cannot be updated over its USB connection by Velantrix Update.";
 
-std::vector<uint8_t> olderImage() {
-    return sim::buildFirmwareImage(
-        {.majorVersion = 2, .minorVersion = 15, .buildText = "Build: 2018111901.31517"});
+// The image the catalogue offers for `productId`, as a probe may hold it already.
+std::vector<uint8_t> offeredImage(uint16_t productId) {
+    const FirmwareImage& row = VirtualProbes::rowOf(productId);
+    return {row.data, row.data + row.size};
 }
 
-std::vector<uint8_t> catalogueImage(std::size_t row) {
-    return {firmwareCatalogue[row].data, firmwareCatalogue[row].data + firmwareCatalogue[row].size};
-}
-
-struct CliProbes : ::testing::Test {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-
-    std::shared_ptr<sim::VirtualProbe> attach(uint16_t productId, const std::string& serial,
-                                              const std::vector<uint8_t>& installed = {}) {
-        auto probe = sim::makeProbe(productId, serial, installed);
-        scope.bus().attach(probe);
-        return probe;
-    }
-    static bool holds(const sim::VirtualProbe& probe, std::size_t row) {
-        const FirmwareImage& image = firmwareCatalogue[row];
-        return probe.readFlash(image.address, image.size) == catalogueImage(row);
-    }
-};
+using CliProbes = VirtualProbes;
 
 }  // namespace
 
@@ -48,13 +27,13 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
     EXPECT_EQ(cliRun({"list"}).status, 3);
     EXPECT_EQ(cliRun({"list", "--json"}).out, "[]\n");
 
-    attach(6, "0600B7", catalogueImage(3));
-    attach(5, "0500C3");
-    attach(4, "04010000");
-    attach(16, "1000D4", catalogueImage(2));
-    auto silent = attach(3, "0300E5", catalogueImage(0));
+    plug(6, "0600B7", offeredImage(6));
+    plug(5, "0500C3", {});
+    plug(4, "04010000");
+    plug(16, "1000D4", offeredImage(16));
+    auto silent = plug(3, "0300E5", offeredImage(3));
     silent->on(sim::Command::Info, 1).noReply();
-    attach(3, "0300A1", olderImage());
+    plug(3, "0300A1");
     const CliRun json = cliRun({"list", "--json"});
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out, R"([
@@ -63,29 +42,29 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
   {"serial": "04010000", "productId": 4, "variant": null, "state": "unsupported", "installed": null, "offered": null, "updateAvailable": false, "message": "The attached Velantrix is not supported by Velantrix Update."},
   {"serial": "1000D4", "productId": 16, "variant": "Velantrix Kestrel", "state": "unreachable", "installed": null, "offered": "2.14 - Build: 2012100404.16304", "updateAvailable": false, "message": "The attached Velantrix cannot be updated over its USB connection by Velantrix Update."},
   {"serial": "0300E5", "productId": 3, "variant": "Velantrix Heron", "state": "error", "installed": null, "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": false, "message": "hardware error: target JTAG adapter data link read timed out"},
-  {"serial": "0300A1", "productId": 3, "variant": "Velantrix Heron", "state": "ready", "installed": "2.15 - Build: 2018111901.31517", "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": true, "message": null}
+  {"serial": "0300A1", "productId": 3, "variant": "Velantrix Heron", "state": "ready", "installed": "2.10 - old", "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": true, "message": null}
 ]
 )");
     silent->on(sim::Command::Info, 2).noReply();
     EXPECT_EQ(
         cliRun({"list"}).out,
-        R"(SERIAL    VARIANT            INSTALLED                       OFFERED                             STATUS
-0600B7    Velantrix Osprey   3.1 - Build: 2024042402.56362   3.1 - Build: 2024042402.56362       reports the offered version
-0500C3    Velantrix Egret    not installed                   1.1 - Built: 14 June 2006 16:56:46  update available
-04010000  product id 4       -                               -                                   The attached Velantrix is not supported by Velantrix Update.
-1000D4    Velantrix Kestrel  -                               2.14 - Build: 2012100404.16304      The attached Velantrix cannot be updated over its USB connection by Velantrix Update.
-0300E5    Velantrix Heron    -                               2.16 - Build: 2019032603.38702      hardware error: target JTAG adapter data link read timed out
-0300A1    Velantrix Heron    2.15 - Build: 2018111901.31517  2.16 - Build: 2019032603.38702      update available
+        R"(SERIAL    VARIANT            INSTALLED                      OFFERED                             STATUS
+0600B7    Velantrix Osprey   3.1 - Build: 2024042402.56362  3.1 - Build: 2024042402.56362       reports the offered version
+0500C3    Velantrix Egret    not installed                  1.1 - Built: 14 June 2006 16:56:46  update available
+04010000  product id 4       -                              -                                   The attached Velantrix is not supported by Velantrix Update.
+1000D4    Velantrix Kestrel  -                              2.14 - Build: 2012100404.16304      The attached Velantrix cannot be updated over its USB connection by Velantrix Update.
+0300E5    Velantrix Heron    -                              2.16 - Build: 2019032603.38702      hardware error: target JTAG adapter data link read timed out
+0300A1    Velantrix Heron    2.10 - old                     2.16 - Build: 2019032603.38702      update available
 )");
 }
 
 TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) {
-    auto chosen = attach(3, "0300A1", olderImage());
+    auto chosen = plug(3, "0300A1");
     EXPECT_EQ(cliRun({"update"}).status, 0);
-    EXPECT_TRUE(holds(*chosen, 0));
+    EXPECT_TRUE(holds(*chosen, rowOf(3)));
 
     chosen->installImage(olderImage());
-    auto other = attach(3, "0300A2", olderImage());
+    auto other = plug(3, "0300A2");
     const CliRun several = cliRun({"update"});
     EXPECT_EQ(several.status, 4);
     EXPECT_EQ(several.err,
@@ -93,9 +72,8 @@ TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) 
               "--serial or update all with --all.\n");
     const CliRun named = cliRun({"update", "--serial", "0300A1"});
     EXPECT_EQ(named.status, 0) << named.err;
-    EXPECT_EQ(
-        named.out.substr(0, named.out.find('\n')),
-        "0300A1 (Velantrix Heron): installing " + heron + " over 2.15 - Build: 2018111901.31517");
+    EXPECT_EQ(named.out.substr(0, named.out.find('\n')),
+              "0300A1 (Velantrix Heron): installing " + heron + " over 2.10 - old");
     EXPECT_TRUE(
         named.out.ends_with("Verifying firmware: 112408/112408 bytes\n0300A1 (Velantrix "
                             "Heron): installed version now " +
@@ -106,27 +84,28 @@ TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) 
 }
 
 TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
-    auto heronProbe = attach(3, "0300A1", olderImage());
-    auto ospreyProbe = attach(6, "0600B7", olderImage());  // restarts into its loader
-    auto egretProbe = attach(5, "0500C3");
-    attach(4, "04010000");
-    attach(16, "1000D4", olderImage());
+    auto heronProbe = plug(3, "0300A1");
+    auto ospreyProbe = plug(6, "0600B7");  // restarts into its loader
+    auto egretProbe = plug(5, "0500C3", {});
+    plug(4, "04010000");
+    plug(16, "1000D4");
     const CliRun all = cliRun({"update", "--all"});
     EXPECT_EQ(all.status, 0) << all.err;
-    EXPECT_NE(all.out.find("04010000 (product id 4): skipped, The attached Velantrix is not "
-                           "supported by Velantrix Update.\n"),
-              std::string::npos)
-        << all.out;
-    EXPECT_NE(all.out.find("1000D4 (Velantrix Kestrel): skipped, " + notReachable + "\n"),
-              std::string::npos);
-    EXPECT_NE(all.out.find("0600B7 (Velantrix Osprey): installed version now " + osprey + "\n"),
-              std::string::npos);
-    EXPECT_TRUE(holds(*heronProbe, 0) && holds(*ospreyProbe, 3) && holds(*egretProbe, 4));
+    const std::string skipped =
+        "04010000 (product id 4): skipped, The attached Velantrix is not "
+        "supported by Velantrix Update.\n1000D4 (Velantrix Kestrel): "
+        "skipped, " +
+        notReachable;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, skipped, all.out);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "0600B7 (Velantrix Osprey): installed version now " + osprey, all.out);
+    EXPECT_TRUE(holds(*heronProbe, rowOf(3)) && holds(*ospreyProbe, rowOf(6)) &&
+                holds(*egretProbe, rowOf(5)));
     EXPECT_EQ(cliRun({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
     // A probe that runs the offered version is left alone unless the update is forced.
-    EXPECT_NE(cliRun({"update", "--all"})
-                  .out.find("0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n"),
-              std::string::npos);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n",
+                        cliRun({"update", "--all"}).out);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 8);
     EXPECT_EQ(cliRun({"update", "--serial", "0600B7", "--force"}).status, 0);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 16);
@@ -136,31 +115,30 @@ TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
     CliRun run = cliRun({"update"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "velantrix-update-cli: " + noProbe + "\n");
-    const std::string kestrel = scope.bus().attach(sim::makeProbe(16, "1000D4", olderImage()));
+    plug(16, "1000D4");
     run = cliRun({"update"});  // refused before any link is made
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "velantrix-update-cli: 1000D4: " + notReachable + "\n");
-    scope.bus().remove(kestrel);
+    scope.bus().remove(pathOf("1-1"));
 
-    auto probe = attach(3, "0300A1", olderImage());
+    auto probe = plug(3, "0300A1");
     // The fifth write lands one byte wrong; the third CRC block (from 16384) gives it away.
     probe->on(sim::Command::Write, 5).corruptWrite(7);
     run = cliRun({"update", "--serial=0300A1"});
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: Verify failed : crc check mismatch\n");
-    EXPECT_NE(run.out.find("Verifying firmware: stopped at 16384/112408 bytes\n"
-                           "0300A1 (Velantrix Heron): the update stopped part-way and the "
-                           "firmware may be incomplete even if its version reads as installed; "
-                           "run the update again\n"),
-              std::string::npos)
-        << run.out;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "Verifying firmware: stopped at 16384/112408 bytes\n0300A1 (Velantrix "
+                        "Heron): the update stopped part-way and the firmware may be incomplete "
+                        "even if its version reads as installed; run the update again\n",
+                        run.out);
     // It reports the offered version now, but its flash is checked, found wrong and written.
     run = cliRun({"update"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Checking firmware: stopped at 16384/112408 bytes\n"
-                           "0300A1 (Velantrix Heron): its flash does not hold the offered image"),
-              std::string::npos)
-        << run.out;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "Checking firmware: stopped at 16384/112408 bytes\n0300A1 (Velantrix "
+                        "Heron): its flash does not hold the offered image",
+                        run.out);
 
     probe->clearTrace();
     probe->on(sim::Command::Connect, 1).fail();

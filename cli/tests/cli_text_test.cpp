@@ -54,9 +54,9 @@ TEST(Cli, HelpVersionCatalogueAndReleaseNotes) {
 }
 
 TEST(CliDisplayText, DeviceTextCannotDriveTheTerminalNorBreakJson) {
-    const std::string hostile = "A\x1b[2J\"\\\n\t\x7f\x9f\xe9";
-    EXPECT_EQ(cli::displayText(hostile), "A?[2J\"\\????\xc3\xa9");
-    EXPECT_EQ(cli::jsonString(hostile), R"("A\u001b[2J\"\\\n\t\u007f\u009f\u00e9")");
+    const std::string hostile = "A\x1b[2J\"\\\n\t\x7f\x9f\xa0\xe9";
+    EXPECT_EQ(cli::displayText(hostile), "A?[2J\"\\????\xc2\xa0\xc3\xa9");
+    EXPECT_EQ(cli::jsonString(hostile), R"("A\u001b[2J\"\\\n\t\u007f\u009f\u00a0\u00e9")");
     EXPECT_EQ(cli::jsonString("\r~"), R"("\r~")");
 }
 

@@ -66,16 +66,18 @@ TEST(Enumeration, RecordsKeepTheListingOrderSkipEmptySlotsAndStopAt127Entries) {
     usb.list(std::nullopt);
     usb.list(node("USB\\VID_0BDA&PID_0006\\B"));
     usb.list(node("USB\\ROOT_HUB30"));
+    usb.list(node("USB\\VID_1A2B&PID_0007\\C"));  // of the vendor, but of no product asked for
     const auto records = enumerateAll();
-    ASSERT_EQ(records.size(), 2u);
+    ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0],
               (USBDeviceInfo{0x1A2B, 6, "1234abCD", "Maker", "", 0, "/sys/devices/usb1/1-2"}));
+    EXPECT_EQ(selectDevices(records, 0x1A2B, {3, 6}), std::vector<USBDeviceInfo>{records[0]});
     EXPECT_EQ(enumerateUSBDevices(0, 0x0BDA, anyUsbId).at(0).serialNumber, "B");
     EXPECT_EQ(enumerateUSBDevices(0, 0x1A2B, 6).size(), 1u);
     EXPECT_TRUE(enumerateUSBDevices(0, 0x1A2B, 3).empty());
     for (int i = 0; i < 200; ++i)
         usb.list(node("USB\\VID_1A2B&PID_0006\\" + std::to_string(i)));
-    EXPECT_EQ(enumerateAll().back().serialNumber, "122");  // the 127th entry
+    EXPECT_EQ(enumerateAll().back().serialNumber, "121");  // the 127th entry
 }
 
 TEST(Enumeration, KindChoosesTheListedClass) {

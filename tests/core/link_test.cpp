@@ -172,6 +172,8 @@ TEST_F(Links, PlainLinkUsesPipesOneAndEightyOneBoundedByTheReadTimeout) {
     EXPECT_EQ(link->read(reply, 77), 2);  // a short packet ends the transfer
     EXPECT_EQ(reply[1], 8);
     EXPECT_EQ(link->read(reply, 0x80000000u), -1);
+    device.in(0x81, {7});
+    EXPECT_EQ(link->read(reply, INT_MAX), 1);  // the largest count a result can carry
     EXPECT_EQ(link->write(reply, 0x80000000u), -1);
 
     // A purge reads what the probe still holds, until the pipe is silent or 64 reads are done.

@@ -1,5 +1,8 @@
-// The files that open the probes to the user on Linux name exactly the probe model table's
-// probes: the udev rule by vendor and product id, the AppStream metadata by modalias.
+// The packaging files that open the probes to the user name exactly the probe model table's
+// probes: the udev rule by vendor and product id, the AppStream metadata by modalias, and the
+// Windows driver package, which binds the generic USB driver, by hardware id; the driver package
+// also has that driver register the probes' own interface class. (Only reading the files needs
+// the source tree, which the Windows tests under Wine do not have.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +11,7 @@
 #include <set>
 
 #include "link/ProbeModels.h"
+#include "platform/InterfaceClassGuids.h"
 
 namespace {
 
@@ -51,4 +55,13 @@ TEST(Packaging, UdevRuleOpensTheDeviceNodeOfEveryProbeModelAndNothingElse) {
 TEST(Packaging, AppStreamMetadataProvidesTheModaliasOfEveryProbeModel) {
     EXPECT_EQ(fromFile("io.velantrix.Update.metainfo.xml", R"(<modalias>(.*)</modalias>)", false),
               fromTable("usb:v%04Xp%04Xd*"));
+}
+
+TEST(Packaging, WindowsDriverPackageBindsEveryProbeModelAndRegistersTheirClass) {
+    const char* inf = "windows/velantrix-probes.inf";
+    EXPECT_EQ(fromFile(inf, R"((USB\\VID_\w{4}&PID_\w{4}))", false),
+              fromTable(R"(USB\VID_%04X&PID_%04X)"));
+    EXPECT_EQ(
+        fromFile(inf, R"x(DeviceInterfaceGUIDs,0x10000,"([^"]*)")x", false),
+        std::set<std::string>{platform::interfaceClassGuid(platform::InterfaceClass::Extra1)});
 }

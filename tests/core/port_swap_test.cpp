@@ -2,39 +2,22 @@
 // is away, opening the path must refuse it instead of erasing and writing it.
 #include <gtest/gtest.h>
 
-#include "firmware/FirmwareImage.h"
 #include "firmware/ProbeAssessment.h"
 #include "firmware/UpdateProcedure.h"
 #include "link/DeviceEnumeration.h"
-#include "platform/HException.h"
-#include "sim/FirmwareImageBuilder.h"
-#include "sim/ProbeFactory.h"
-#include "sim/VirtualBus.h"
-#include "sim/VirtualClock.h"
+#include "tests/support/Failure.h"
+#include "tests/support/VirtualProbes.h"
 
 namespace {
 
-struct PortSwap : ::testing::Test {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-    const std::vector<uint8_t> oldImage = sim::buildFirmwareImage({.majorVersion = 1});
-    std::shared_ptr<sim::VirtualProbe> probe = sim::makeProbe(6, "OS000001", oldImage);
-    std::shared_ptr<sim::VirtualProbe> stranger = sim::makeProbe(6, "OS000002", oldImage);
-    std::string path = scope.bus().attach(probe, "1-4");
+struct PortSwap : VirtualProbes {
+    std::shared_ptr<sim::VirtualProbe> probe = plug(6, "OS000001");
+    std::shared_ptr<sim::VirtualProbe> stranger = sim::makeProbe(6, "OS000002", olderImage());
     USBDeviceInfo listed = selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId)).at(0);
 
     void plugStrangerIntoThePort() {
-        scope.bus().remove(path);
-        scope.bus().attach(stranger, "1-4");
-    }
-
-    static std::string failureOf(const std::function<void()>& work) {
-        try {
-            work();
-        } catch (const HException& e) {
-            return e.message();
-        }
-        return "no failure";
+        scope.bus().remove(pathOf("1-1"));
+        scope.bus().attach(stranger, "1-1");
     }
 };
 

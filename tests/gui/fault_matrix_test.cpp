@@ -24,7 +24,8 @@
 #include <functional>
 #include <optional>
 
-#include "VirtualProbes.h"
+#include "tests/support/VirtualProbes.h"
+#include "tests/support/WindowDriver.h"
 
 using sim::Command;
 
@@ -107,11 +108,6 @@ struct Case {
     std::string told;
 };
 
-void PrintTo(const Case& pair, std::ostream* out) {
-    *out << "product " << pair.productId << ", " << pair.step.name << ", "
-         << faultNames[static_cast<int>(pair.fault)];
-}
-
 std::vector<Case> cases() {
     std::vector<Case> all;
     for (const Row& row : table) {
@@ -164,7 +160,7 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
     const QString told = QString::fromStdString(pair.told);
     if (pair.step.command == Command::Info && pair.fault == Fault::Corrupt)
         probe->corruptFlashByte(row.address);  // the image header's magic
-    scope.bus().attach(probe, "1-4");
+    scope.bus().attach(probe);
     if (pair.step.command == Command::Info)
         script();
     WindowDriver program;
@@ -200,7 +196,7 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
     clock.clock().sleepMs(5000);
     program.poll();
     if (!probe->isAttached())
-        scope.bus().reattach(pathOf("1-4"));
+        scope.bus().reattach(pathOf("1-1"));
     ASSERT_TRUE(program.pollUntilPanel());
     EXPECT_EQ(program.pressInstall(), "");
     EXPECT_TRUE(program.updated());

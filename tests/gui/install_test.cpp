@@ -3,7 +3,8 @@
 // pulled out in the middle is reported and found again.
 #include <QProgressBar>
 
-#include "VirtualProbes.h"
+#include "tests/support/VirtualProbes.h"
+#include "tests/support/WindowDriver.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
         program.poll();
         ASSERT_TRUE(program.panel());
         EXPECT_EQ(program.text("installedVersionLabel"), version(imageVersionDescription(row)));
-        scope.bus().remove(pathOf("1-4"));
+        scope.bus().remove(pathOf("1-1"));
     }
 }
 
@@ -68,7 +69,7 @@ TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
     EXPECT_TRUE(program.window->isPollingEnabled());
 
     probe->clearScript();
-    scope.bus().reattach(pathOf("1-4"));
+    scope.bus().reattach(pathOf("1-1"));
     ASSERT_TRUE(program.pollUntilPanel());
     EXPECT_EQ(program.pressInstall(), "");
     EXPECT_TRUE(holds(*probe, rowOf(3)));

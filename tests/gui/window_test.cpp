@@ -6,7 +6,8 @@
 #include <QScreen>
 #include <QTextEdit>
 
-#include "VirtualProbes.h"
+#include "tests/support/VirtualProbes.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/ErrorReporter.h"
 
 namespace {
@@ -35,7 +36,7 @@ TEST_F(Poll, APanelComesStaysAndGoesWithItsProbe) {
     EXPECT_EQ(program.panel(), panel);
     EXPECT_EQ(probe->commandCount(sim::Command::Info), 1);
     // Unplugged: the first poll only takes the panel away, the next says what is attached.
-    scope.bus().detach(pathOf("1-4"));
+    scope.bus().detach(pathOf("1-1"));
     program.poll();
     EXPECT_EQ(program.summary(),
               "Device ready. | Velantrix Heron | HR000001 | hardware+firmware | -");

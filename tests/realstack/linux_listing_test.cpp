@@ -75,8 +75,10 @@ TEST_F(LinuxListing, HidrawNodesOfUsbDevicesAnswerWithTheirDevicesStrings) {
     EXPECT_EQ(records[0].manufacturer + "/" + records[0].deviceDescription, "Caf\xE9/Osprey probe");
     EXPECT_EQ(records[0].serialNumber, "1234abCD");
     // An answer is cut to the buffer, and always terminated.
+    const auto hid = platform::linuxOpenHidDevice(hidraw);
     uint16_t tiny[3] = {0xFFFF, 0xFFFF, 0xFFFF};
-    EXPECT_TRUE(platform::linuxOpenHidDevice(hidraw)->serialNumberString(tiny, sizeof tiny));
+    EXPECT_TRUE(hid->serialNumberString(tiny, sizeof tiny));
     EXPECT_EQ(std::u16string(tiny, tiny + 3), std::u16string(u"12") + u'\0');
-    EXPECT_FALSE(platform::linuxOpenHidDevice(probe));  // no hidraw node
+    EXPECT_TRUE(hid->serialNumberString(tiny, 2) && tiny[0] == 0);  // room for the end alone
+    EXPECT_FALSE(platform::linuxOpenHidDevice(probe));              // no hidraw node
 }

@@ -20,6 +20,11 @@ inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
 
+// What a version label says of a firmware version.
+inline QString version(const std::string& description) {
+    return QStringLiteral("<b>Version: </b>") + QString::fromLatin1(description.c_str());
+}
+
 // The program as a user meets it, on whatever platform is installed: the window and its poll,
 // the panel the poll builds, the install button, and the error box, answered at once and kept
 // (every box must be the error box: titled "Error", one OK button). The poll timer is stopped,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -12,9 +13,10 @@
 
 #include "platform/windows/SystemApi.h"
 
-// A scripted Windows behind the backend's function tables: SetupAPI lists `interfaces`, the
-// libraries lack `missing`, transfers behave as `transfer` says, and the calls that matter are
-// written to `trace`. One instance at a time; the tables reach it through `current`.
+// A scripted Windows behind the backend's function tables: SetupAPI lists `interfaces`,
+// `failing` names what the system lacks or refuses, and the calls that matter are written to
+// `trace`, so that a test states what was called, in what order. One instance at a time; the
+// tables reach it through `current`.
 namespace wintest {
 
 struct Interface {
@@ -23,9 +25,6 @@ struct Interface {
     bool enumFails = false, detailFails = false;
 };
 
-enum class Transfer { Completes, TimesOut, FailsAtStart };
-enum class State { Idle, Pending, Cancelling, Done };
-
 struct FakeWindows {
     FakeWindows() { current = this; }
     ~FakeWindows() { current = nullptr; }
@@ -33,17 +32,14 @@ struct FakeWindows {
 
     std::vector<Interface> interfaces;
     GUID listedClass{};
-    DWORD listedFlags = 0;
-    std::string missing;  // a library or an entry point the system lacks
-    int createFileFailures = 0;
-    bool initialiseFails = false;
-    std::vector<std::array<DWORD, 4>> openArguments;  // access, sharing, disposition, flags
-    std::map<HANDLE, std::string> open;               // each open handle: its path, or "event"
-    Transfer transfer = Transfer::Completes;
-    std::vector<uint8_t> answer;  // what the device sends to an IN transfer
-    State state = State::Idle;
-    DWORD moved = 0, lastError = 0;
-    std::map<std::pair<std::string, int>, std::u16string> hidStrings;  // (path, query)
+    // A library or entry point the system lacks, or a traced call that fails: an open, or a
+    // transfer's start or wait (a transfer whose wait fails is still pending when it returns).
+    std::string failing;
+    std::map<HANDLE, std::string> open;  // each open handle: its path, or "event"
+    bool pending = false;
+    DWORD lastError = 0;
+    std::array<std::u16string, 3> hidStrings;  // manufacturer, product, serial number
+    int loaded = 0;                            // libraries loaded and not released
     std::vector<std::string> trace;
     static inline FakeWindows* current = nullptr;
 };
@@ -57,9 +53,10 @@ inline BOOL failWith(DWORD error) {
     return FALSE;
 }
 
-inline BOOL note(std::string call, BOOL result = TRUE) {
-    F().trace.push_back(std::move(call));
-    return result;
+// Traces `call`; false when it is the one that fails.
+inline bool note(const std::string& call) {
+    F().trace.push_back(call);
+    return call != F().failing;
 }
 
 inline HANDLE newHandle(std::string what) {
@@ -69,6 +66,7 @@ inline HANDLE newHandle(std::string what) {
     return handle;
 }
 
+// An entry point of the type `Function` stands for, as GetProcAddress hands it out.
 template <typename Function>
 FARPROC proc(Function function) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
@@ -86,20 +84,19 @@ inline BOOL answerText(const std::optional<std::string>& text, void* buffer, DWO
     return TRUE;
 }
 
-// Starts a transfer; one that completes has done so by the first wait, moving what it can.
+// Starts a transfer through a cleared record. The device has two bytes to send (1, 2) and takes
+// all it is sent.
 inline BOOL start(const std::string& what, LPOVERLAPPED record, PUCHAR data, ULONG length) {
-    F().trace.push_back(what + " " + std::to_string(length));
-    EXPECT_EQ(F().state, State::Idle) << "a transfer was left pending";
     EXPECT_EQ(F().open[record->hEvent], "event");
     EXPECT_EQ(record->Internal | record->InternalHigh, 0u) << "a record not cleared for reuse";
-    record->Internal = STATUS_PENDING;  // the system keeps the transfer's state there
-    if (F().transfer == Transfer::FailsAtStart)
+    // The system keeps a transfer's state and the bytes it moved in its record.
+    record->Internal = STATUS_PENDING;
+    if (!note(what + " " + std::to_string(length)))
         return failWith(ERROR_GEN_FAILURE);
-    F().state = F().transfer == Transfer::Completes ? State::Done : State::Pending;
     const bool in = what.starts_with("read");
-    F().moved = in ? std::min<ULONG>(length, ULONG(F().answer.size())) : length;
+    record->InternalHigh = in ? std::min<ULONG>(length, 2) : length;
     if (in)
-        std::memcpy(data, F().answer.data(), F().moved);
+        std::memcpy(data, "\1\2", record->InternalHigh);
     return failWith(ERROR_IO_PENDING);
 }
 
@@ -116,20 +113,20 @@ inline BOOL WINAPI control(PVOID, WINUSB_SETUP_PACKET s, PUCHAR data, ULONG leng
     return start(what, record, data, length);
 }
 
-template <int Query>  // 0 manufacturer, 1 product, 2 serial number
+template <int Query>  // an index into hidStrings; an empty one the device does not answer
 BOOLEAN NTAPI hidString(HANDLE device, PVOID buffer, ULONG bytes) {
-    const auto found = F().hidStrings.find({F().open[device], Query});
-    if (found == F().hidStrings.end() || (found->second.size() + 1) * 2 > bytes)
-        return FALSE;
-    std::memcpy(buffer, found->second.c_str(), (found->second.size() + 1) * 2);
-    return TRUE;
+    EXPECT_TRUE(F().open.contains(device));
+    const std::u16string& text = F().hidStrings[Query];
+    const bool fits = !text.empty() && (text.size() + 1) * 2 <= bytes;
+    if (fits)
+        std::memcpy(buffer, text.c_str(), (text.size() + 1) * 2);
+    return fits;
 }
 
 inline FARPROC entryPoint(const std::string& name) {
     static const std::map<std::string, FARPROC> implemented{
-        {"WinUsb_Initialize", proc<decltype(&WinUsb_Initialize)>([](HANDLE, PVOID* out) -> BOOL {
-             *out = reinterpret_cast<PVOID>(0x30);
-             return note("initialise", F().initialiseFails ? failWith(ERROR_BAD_DEVICE) : TRUE);
+        {"WinUsb_Initialize", proc<decltype(&WinUsb_Initialize)>([](auto, auto) -> BOOL {
+             return note("initialise") || failWith(ERROR_BAD_DEVICE);
          })},
         {"WinUsb_Free",
          proc<decltype(&WinUsb_Free)>([](PVOID) -> BOOL { return note("free interface"); })},
@@ -148,20 +145,18 @@ inline FARPROC entryPoint(const std::string& name) {
 inline platform::SystemApi FakeWindows::api() const {
     platform::SystemApi api{};
     api.getClassDevs = [](const GUID* cls, PCSTR, HWND, DWORD flags) -> HDEVINFO {
+        EXPECT_EQ(flags, DWORD{DIGCF_PRESENT | DIGCF_DEVICEINTERFACE});
         F().listedClass = *cls;
-        F().listedFlags = flags;
         return reinterpret_cast<HDEVINFO>(0x20);
     };
-    api.enumDeviceInterfaces = [](HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD index,
-                                  PSP_DEVICE_INTERFACE_DATA data) -> BOOL {
+    api.enumDeviceInterfaces = [](auto, auto, auto, DWORD index, auto data) -> BOOL {
         if (index >= F().interfaces.size())
             return failWith(ERROR_NO_MORE_ITEMS);
         data->Reserved = index;
         return F().interfaces[index].enumFails ? failWith(ERROR_GEN_FAILURE) : TRUE;
     };
-    api.getDeviceInterfaceDetail = [](HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
-                                      PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
-                                      PDWORD required, PSP_DEVINFO_DATA device) -> BOOL {
+    api.getDeviceInterfaceDetail = [](auto, auto data, auto detail, DWORD size, PDWORD required,
+                                      auto device) -> BOOL {
         const Interface& entry = F().interfaces[data->Reserved];
         constexpr DWORD header = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
         if (required)
@@ -171,57 +166,49 @@ inline platform::SystemApi FakeWindows::api() const {
         device->Reserved = data->Reserved;
         return answerText(entry.path, detail->DevicePath, size - header, nullptr);
     };
-    api.getDeviceInstanceId = [](HDEVINFO, PSP_DEVINFO_DATA device, PSTR id, DWORD size,
-                                 PDWORD required) -> BOOL {
+    api.getDeviceInstanceId = [](auto, auto device, PSTR id, DWORD size, PDWORD required) -> BOOL {
         return answerText(F().interfaces[device->Reserved].instanceId, id, size, required);
     };
-    api.getDeviceRegistryProperty = [](HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD,
-                                       PBYTE buffer, DWORD size, PDWORD required) -> BOOL {
+    api.getDeviceRegistryProperty = [](auto, auto device, DWORD property, auto, PBYTE buffer,
+                                       DWORD size, PDWORD required) -> BOOL {
         const Interface& entry = F().interfaces[device->Reserved];
         return answerText(property == SPDRP_MFG ? entry.manufacturer : entry.description, buffer,
                           size, required);
     };
     api.destroyDeviceInfoList = [](HDEVINFO) -> BOOL { return note("destroy set"); };
     api.getLastError = []() -> DWORD { return F().lastError; };
-    api.createFile = [](LPCSTR path, DWORD access, DWORD sharing, LPSECURITY_ATTRIBUTES,
-                        DWORD disposition, DWORD flags, HANDLE) -> HANDLE {
-        F().openArguments.push_back({access, sharing, disposition, flags});
-        return F().createFileFailures-- > 0 ? INVALID_HANDLE_VALUE : newHandle(path);
+    // Every device is opened for overlapped reading and writing; how it is shared is traced.
+    api.createFile = [](LPCSTR path, DWORD access, DWORD sharing, auto, DWORD disposition,
+                        DWORD flags, auto) -> HANDLE {
+        EXPECT_TRUE(access == (GENERIC_READ | GENERIC_WRITE) && disposition == OPEN_EXISTING &&
+                    flags == FILE_FLAG_OVERLAPPED);
+        return note("open " + std::to_string(sharing)) ? newHandle(path) : INVALID_HANDLE_VALUE;
     };
     api.closeHandle = [](HANDLE handle) -> BOOL {
-        const std::string call = "close " + F().open[handle];
-        return note(call, F().open.erase(handle) == 1);
+        return note("close " + F().open[handle]) && F().open.erase(handle);
     };
     // Only an unnamed, auto-reset, initially clear event is of use to the backend.
-    api.createEvent = [](LPSECURITY_ATTRIBUTES, BOOL manual, BOOL set, LPCSTR name) -> HANDLE {
+    api.createEvent = [](auto, BOOL manual, BOOL set, LPCSTR name) -> HANDLE {
         return manual || set || name ? nullptr : newHandle("event");
     };
     api.waitForSingleObject = [](HANDLE, DWORD ms) -> DWORD {
-        F().trace.push_back("wait " + std::to_string(ms));
-        return F().state == State::Done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+        F().pending = !note("wait " + std::to_string(ms));
+        return F().pending ? WAIT_TIMEOUT : WAIT_OBJECT_0;
     };
-    api.getOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD count, BOOL wait) -> BOOL {
-        F().trace.push_back(wait ? "result, waiting" : "result");
-        *count = F().moved;
-        if (F().state == State::Pending) {
-            EXPECT_FALSE(wait) << "would wait for ever";
-            return failWith(ERROR_IO_INCOMPLETE);
-        }
-        const bool done = std::exchange(F().state, State::Idle) == State::Done;
-        return done ? TRUE : failWith(ERROR_OPERATION_ABORTED);
+    // A pending transfer ends only when cancelled, and then as aborted.
+    api.getOverlappedResult = [](auto, auto record, LPDWORD count, BOOL wait) -> BOOL {
+        note(wait ? "await" : "poll");
+        *count = DWORD(record->InternalHigh);
+        return !F().pending || failWith(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
     };
-    api.cancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL {
-        F().state = F().state == State::Pending ? State::Cancelling : F().state;
-        return note("cancel");
-    };
+    api.cancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL { return note("cancel"); };
     api.loadLibrary = [](LPCSTR name) -> HMODULE {
-        const bool found = F().missing != name && note(std::string("load ") + name);
-        return found ? reinterpret_cast<HMODULE>(0x40) : nullptr;
+        return F().failing == name ? nullptr : (++F().loaded, reinterpret_cast<HMODULE>(0x40));
     };
     api.getProcAddress = [](HMODULE, LPCSTR name) -> FARPROC {
-        return F().missing == name ? nullptr : entryPoint(name);
+        return F().failing == name ? nullptr : entryPoint(name);
     };
-    api.freeLibrary = [](HMODULE) -> BOOL { return note("free library"); };
+    api.freeLibrary = [](HMODULE) -> BOOL { return --F().loaded >= 0; };
     return api;
 }
 

@@ -4,8 +4,8 @@
 # a fixed number of inputs. Exits non-zero on the first target that crashes, leaks or breaks a
 # check; the input that did it and the log are left in build-fuzz/findings/.
 #
-#   fuzz/run-fuzzers.sh [runs]                 default: 20000 runs
-#   FUZZ_SECONDS=600 fuzz/run-fuzzers.sh 0     each target for ten minutes instead (runs 0: no limit)
+#   tools/run-fuzzers.sh [runs]                 default: 20000 runs
+#   FUZZ_SECONDS=600 tools/run-fuzzers.sh 0     each target for ten minutes instead (runs 0: no limit)
 #
 # New inputs collect in build-fuzz/corpus/<target>/; the seeds in fuzz/corpus/ are only read.
 set -euo pipefail

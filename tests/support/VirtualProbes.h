@@ -13,9 +13,8 @@
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"
-#include "tests/support/WindowDriver.h"
 
-// The whole program against virtual probes on a virtual bus and clock.
+// The program against virtual probes on a virtual bus and clock, installed while the test runs.
 struct VirtualProbes : ::testing::Test {
     sim::VirtualClockScope clock;
     sim::VirtualBusScope scope;
@@ -24,9 +23,10 @@ struct VirtualProbes : ::testing::Test {
     static std::vector<uint8_t> olderImage() {
         return sim::buildFirmwareImage({.majorVersion = 2, .minorVersion = 10, .buildText = "old"});
     }
+    // A probe plugged into `port`, by default the first free one ("1-1" on an empty bus).
     std::shared_ptr<sim::VirtualProbe> plug(uint16_t productId, const std::string& serial,
                                             const std::vector<uint8_t>& installed = olderImage(),
-                                            const std::string& port = "1-4") {
+                                            const std::string& port = {}) {
         auto probe = sim::makeProbe(productId, serial, installed);
         scope.bus().attach(probe, port);
         return probe;
@@ -35,12 +35,10 @@ struct VirtualProbes : ::testing::Test {
         return "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + port;
     }
     static const FirmwareImage& rowOf(uint16_t productId) {
-        return firmwareCatalogue[findProbeModel(productId)->catalogueRow];
+        const ProbeModel* model = findProbeModel(productId);
+        return firmwareCatalogue.at(model ? model->catalogueRow : firmwareCatalogue.size());
     }
     static bool holds(const sim::VirtualProbe& probe, const FirmwareImage& row) {
         return probe.flashCrc(row.address, row.size) == crc32(row.data, row.size);
-    }
-    static QString version(const std::string& description) {
-        return QStringLiteral("<b>Version: </b>") + QString::fromLatin1(description.c_str());
     }
 };
