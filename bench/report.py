@@ -245,29 +245,34 @@ def byte_rows(results):
     return rows
 
 
+def listing_sweep(results, source, name, label):
+    """The runs of `name` (a format with {listed}) at 1, 10 and 127 listed devices: their cells,
+    "label: time", and the time at 127 in µs, or None where it did not run."""
+    cells, at_127 = [], None
+    for listed in ("1", "10", "127"):
+        run = results.get(source, name.format(listed=listed))
+        if run:
+            cells.append(f"{label(run, listed)}: {fmt_time(seconds(run))}")
+            if listed == "127":
+                at_127 = seconds(run) * 1e6
+    return cells, at_127
+
+
 def poll_rows(results):
     rows = []
     for probe, title in (("1", "probe shown"), ("0", "no probe")):
-        cells, at_127 = [], None
-        for listed in ("1", "10", "127"):
-            run = results.get("gui", f"PollVirtualBus/listed:{listed}/probe:{probe}")
-            if run:
-                cells.append(f"{listed}: {fmt_time(seconds(run))}")
-                if listed == "127":
-                    at_127 = seconds(run) * 1e6
+        cells, at_127 = listing_sweep(results, "gui",
+                                      "PollVirtualBus/listed:{listed}/probe:" + probe,
+                                      lambda run, listed: listed)
         if cells:
             rows.append((f"poll() tick listing the virtual bus, {title} (listed: time)",
                          ", ".join(cells), f"< {TARGET_LISTING_POLL_US / 1000:g} ms at 127",
                          verdict(at_127 is not None and at_127 < TARGET_LISTING_POLL_US)))
     for event, title, target in (("0", "no event", f"< {TARGET_POLL_US:g} µs at 127"),
                                  ("1", "after an event (lists)", "-")):
-        cells, at_127 = [], None
-        for listed in ("1", "10", "127"):
-            run = results.get("udev", f"PollUdevTestbed/listed:{listed}/event:{event}")
-            if run:
-                cells.append(f"{run['listed']:.0f}: {fmt_time(seconds(run))}")
-                if listed == "127":
-                    at_127 = seconds(run) * 1e6
+        cells, at_127 = listing_sweep(results, "udev",
+                                      "PollUdevTestbed/listed:{listed}/event:" + event,
+                                      lambda run, listed: f"{run['listed']:.0f}")
         if cells:
             met = verdict(at_127 is not None and at_127 < TARGET_POLL_US) if event == "0" else ""
             rows.append((f"poll() tick, udev monitor on a umockdev sysfs, {title}",

@@ -74,9 +74,9 @@ void Updater::poll() {
             firmwarePanel = nullptr;
         } else {
             const ProbeAssessment assessment = assessProbes(probes);
-            if (assessment.device.serialNumber != refusal.serialNumber ||
-                assessment.situation != ProbeSituation::Ready)
-                refusal = {};  // gone, or another probe: asked at once
+            if (refusal && (assessment.situation != ProbeSituation::Ready ||
+                            assessment.device.serialNumber != refusal->serialNumber))
+                refusal.reset();  // gone, or another probe: asked at once
             switch (assessment.situation) {
                 case ProbeSituation::NoProbe:
                 case ProbeSituation::SeveralProbes:
@@ -89,14 +89,14 @@ void Updater::poll() {
                     showNotUpdatable(assessment);
                     break;
                 case ProbeSituation::Ready:
-                    if (refusal.active &&
-                        platform::currentClock().tickMs() - refusal.atMs < kRetryRefusedProbeMs)
+                    if (refusal &&
+                        platform::currentClock().tickMs() - refusal->atMs < kRetryRefusedProbeMs)
                         break;  // the status line keeps its message meanwhile
                     try {
                         showPanelFor(assessment);
                     } catch (HException&) {
-                        refusal = {true, assessment.device.serialNumber,
-                                   platform::currentClock().tickMs()};
+                        refusal = Refusal{assessment.device.serialNumber,
+                                          platform::currentClock().tickMs()};
                         throw;
                     }
                     break;

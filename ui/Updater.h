@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/WatchedDeviceListing.h"
@@ -63,11 +64,10 @@ private:
     // only after this long, so that the window is not frozen by it tick after tick.
     static constexpr uint32_t kRetryRefusedProbeMs = 5000;
     struct Refusal {
-        bool active = false;
         std::string serialNumber;
         uint32_t atMs = 0;
     };
-    Refusal refusal;
+    std::optional<Refusal> refusal;
 
     // No probe, or several: captions alone, both areas off, the empty page.
     void showNoProbe(const QString& status);
