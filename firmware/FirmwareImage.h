@@ -19,7 +19,8 @@ struct FirmwareImage {
     bool reopenAfterConnect;      // a probe running firmware must be reconnected to its loader
 };
 
-// The images the program carries, one per supported probe variant.
+// The images the program carries, one per supported probe variant. Constant from before main
+// to after it: any thread may read it, and everything below, at any time.
 extern const std::array<FirmwareImage, 5> firmwareCatalogue;
 
 // The catalogue row for the probe `device`, or null when the probe is not supported. Pure.

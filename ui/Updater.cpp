@@ -30,7 +30,10 @@ QLabel* makeHardwareLabel(const char* objectName, const char* toolTip) {
 
 }  // namespace
 
-Updater::Updater(QWidget* parent) : QMainWindow(parent) {
+Updater::Updater(QWidget* parent) : Updater(platform::systemContext(), parent) {}
+
+Updater::Updater(platform::Context on, QWidget* parent)
+    : QMainWindow(parent), context(on), attachedDevices(context) {
     setWindowTitle(QStringLiteral("Velantrix Update"));
 
     auto* central = new QWidget;
