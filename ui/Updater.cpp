@@ -30,6 +30,7 @@ QLabel* makeHardwareLabel(const char* objectName, const char* toolTip) {
 
 }  // namespace
 
+// NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): the timers of startPolling
 Updater::Updater(QWidget* parent) : Updater(platform::systemContext(), parent) {}
 
 Updater::Updater(platform::Context on, QWidget* parent)
