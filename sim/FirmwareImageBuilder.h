@@ -17,9 +17,8 @@ struct ImageSpec {
     uint32_t seed = 1;  // payload bytes are a pseudo-random sequence
 };
 
-// An image in the firmware image format: the header (magic 0xCAFEF00D, header size, payload
-// size, payload CRC-32/BZIP2, format, version, NUL-terminated build text; little-endian), then
-// the payload.
+// An image in the firmware image format (firmware/FirmwareImageHeader.h): the header, with the
+// payload's CRC and any extension words zero, then the payload.
 std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec);
 
 }  // namespace sim
