@@ -56,9 +56,13 @@ constexpr std::array<FirmwareImage, modelsWithImage> catalogueRows() {
         if (!model.image)
             continue;
         const embedded::CatalogueFile& file = *embeddedFile(model.image);
-        rows[next++] = {model.variantName,       model.imageAddress, file.image,
-                        file.imageLength,        file.notes,         file.notesLength,
-                        model.reopenAfterConnect};
+        rows[next++] = {.name = model.variantName,
+                        .address = model.imageAddress,
+                        .data = file.image,
+                        .size = file.imageLength,
+                        .releaseNotes = file.notes,
+                        .releaseNotesLength = file.notesLength,
+                        .reopenAfterConnect = model.reopenAfterConnect};
     }
     return rows;
 }
