@@ -4,8 +4,6 @@
 // the source tree and Python, which the Windows tests under Wine do not have.)
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,15 +23,14 @@ std::vector<uint8_t> contents(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A folder of its own, gone with the test.
-struct Folder {
-    fs::path path;
-    Folder() {
-        std::string name = (fs::temp_directory_path() / "image-maker-XXXXXX").string();
-        path = mkdtemp(name.data());
-    }
-    ~Folder() { fs::remove_all(path); }
-};
+// A fresh folder of the test's own.
+fs::path folder() {
+    const fs::path path = fs::path(::testing::TempDir()) /
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(path);
+    fs::create_directories(path);
+    return path;
+}
 
 void run(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -56,13 +53,13 @@ TEST(ImageMaker, WritesHeadersTheProgramReadsAsMeant) {
          "65535.7 - Build: 39 characters long, all of them.",
          {0x44, 0x33, 0x22, 0x11, 0xDD, 0xCC, 0xBB, 0xAA}},
     };
-    const Folder folder;
-    std::ofstream(folder.path / "payload") << "123456789";
+    const fs::path made = folder();
+    std::ofstream(made / "payload") << "123456789";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const fs::path image = folder.path / "image.bin";
+        const fs::path image = made / "image.bin";
         run("python3 " VX_SOURCE_DIR "/tools/make-firmware-image.py --payload-file " +
-            (folder.path / "payload").string() + " --output " + image.string() + " " + c.arguments);
+            (made / "payload").string() + " --output " + image.string() + " " + c.arguments);
         const std::vector<uint8_t> bytes = contents(image);
         ASSERT_EQ(bytes.size(), c.headerSize + 9);
         const auto header = parseFirmwareImageHeader(bytes.data(), bytes.size());
@@ -80,19 +77,17 @@ TEST(ImageMaker, WritesHeadersTheProgramReadsAsMeant) {
 }
 
 TEST(ImageMaker, MakesTheCatalogueImagesOfEveryModelThatHasOneAndNoOthers) {
-    const Folder folder;
-    run("sh " VX_SOURCE_DIR "/tools/make-catalogue-images.sh " + folder.path.string() +
-        " >/dev/null");
+    const fs::path images = folder();
+    run("sh " VX_SOURCE_DIR "/tools/make-catalogue-images.sh " + images.string() + " >/dev/null");
     std::set<std::string> made;
-    for (const auto& entry : fs::directory_iterator(folder.path))
+    for (const auto& entry : fs::directory_iterator(images))
         made.insert(entry.path().filename().string());
     std::set<std::string> expected;
     for (const FirmwareImage& row : firmwareCatalogue) {
         const std::string name = std::string(probeModelOf(row)->image) + ".bin";
         expected.insert(name);
         SCOPED_TRACE(name);
-        EXPECT_TRUE(contents(folder.path / name) ==
-                    std::vector<uint8_t>(row.data, row.data + row.size));
+        EXPECT_TRUE(contents(images / name) == std::vector<uint8_t>(row.data, row.data + row.size));
     }
     EXPECT_EQ(made, expected);
 }
