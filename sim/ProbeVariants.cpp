@@ -37,16 +37,12 @@ UsbFaceKind faceOf(LinkKind link) {
 // A model the virtual hardware knows no memory map for gets a plain one: a region of 1 MiB
 // where the model's image goes, and loader 1.0. So a model added to the table can be tried on a
 // virtual probe (and the emulator) at once.
-constexpr Hardware plainHardware(const ProbeModel& model) {
-    return {model.productId, model.imageAddress, 0x100000, 1, 0};
-}
-
 Hardware hardwareOf(const ProbeModel& model) {
     for (const Hardware& hardware : kHardware) {
         if (hardware.productId == model.productId)
             return hardware;
     }
-    return plainHardware(model);
+    return {model.productId, model.imageAddress, 0x100000, 1, 0};
 }
 
 std::vector<ProbeVariant> makeVariants() {
