@@ -17,12 +17,9 @@ namespace bench {
 
 std::vector<CatalogueEntry> catalogueEntries() {
     std::vector<CatalogueEntry> entries;
-    for (std::size_t row = 0; row < firmwareCatalogue.size(); ++row) {
-        for (const ProbeModel& model : probeModels) {
-            if (model.catalogueRow == row)
-                entries.push_back(
-                    {model.productId, &firmwareCatalogue[row], updatableOverUsb(model)});
-        }
+    for (const FirmwareImage& row : firmwareCatalogue) {
+        const ProbeModel& model = *probeModelOf(row);
+        entries.push_back({model.productId, &row, updatableOverUsb(model)});
     }
     return entries;
 }

@@ -3,16 +3,17 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/WindowRig.h"
+#include "firmware/UpdateProcedure.h"
 
 namespace {
 
 constexpr int total = 100000;
-constexpr const char* task = "Erasing memory, do not remove Velantrix";
+constexpr const char* task = erasePhase.taskdesc;
 
 // A report in the middle of a phase: the bar moves by a tenth, so it is drawn again.
 void ProgressReportMoves(benchmark::State& state) {
     bench::WindowRig rig(platform::systemContext());
-    rig.window().progress(0, total, task, "bytes");
+    rig.window().progress(0, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 0;
     for (auto _ : state) {
@@ -25,7 +26,7 @@ BENCHMARK(ProgressReportMoves)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 // A report that leaves the bar where it was to the pixel: the slot and processEvents() alone.
 void ProgressReportStill(benchmark::State& state) {
     bench::WindowRig rig(platform::systemContext());
-    rig.window().progress(40000, total, task, "bytes");
+    rig.window().progress(40000, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 40000;
     for (auto _ : state) {
@@ -39,7 +40,7 @@ BENCHMARK(ProgressReportStill)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 void ProgressPhaseEnds(benchmark::State& state) {
     bench::WindowRig rig(platform::systemContext());
     for (auto _ : state) {
-        rig.window().progress(0, total, task, "bytes");
+        rig.window().progress(0, total, task, messages::progressUnits);
         rig.window().progress(total, -1, nullptr, nullptr);
     }
 }

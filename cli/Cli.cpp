@@ -1,4 +1,5 @@
 #include "cli/CliArguments.h"
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 
@@ -8,11 +9,11 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
            const Console& console) {
     const ParsedArguments parsed = parseArguments(args);
     if (!parsed.request)
-        return fail(console, exitUsage, parsed.error + " (see --help)");
+        return fail(console, exitUsage, parsed.error + messages::seeHelp);
     const CliRequest& request = *parsed.request;
     switch (request.command) {
         case Command::Help:
-            console.out << usageText();
+            console.out << messages::usage;
             return exitSuccess;
         case Command::Version:
             console.out << "velantrix-update-cli " VX_VERSION "\n";

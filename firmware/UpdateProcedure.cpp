@@ -8,27 +8,15 @@
 
 namespace {
 
-struct Phase {
-    const char* taskdesc;
-    uint32_t block;
-    const char* prefix;
-};
-
-constexpr Phase erasePhase{"Erasing memory, do not remove Velantrix", 0x2000, "Erase failed : "};
-constexpr Phase downloadPhase{"Downloading firmware, do not remove Velantrix", 0x1000,
-                              "Download failed : "};
-constexpr Phase verifyPhase{"Verifying firmware", 0x2000, "Verify failed : "};
-constexpr Phase checkPhase{"Checking firmware", 0x2000, "Check failed : "};
-
 constexpr unsigned linkTimeoutMs = 60000;
 
 // Full blocks in a loop, then whatever is left in one request, with progress after each. A
 // request answers whether to go on; the phase answers whether it went through to the end.
 template <typename Request>
-bool runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t* data,
+bool runPhase(const UpdatePhase& phase, uint32_t address, uint32_t size, const uint8_t* data,
               const UpdateProgress& progress, Request request) {
     try {
-        progress(0, static_cast<int>(size), phase.taskdesc, "bytes");
+        progress(0, static_cast<int>(size), phase.taskdesc, messages::progressUnits);
         uint32_t done = 0;
         uint32_t remaining = size;
         while (remaining > phase.block) {
@@ -79,7 +67,7 @@ void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t
     runPhase(verifyPhase, address, size, data, progress,
              [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
                  if (!crcCheck(link, at, n, bytes))
-                     throw HException("crc check mismatch");
+                     throw HException(messages::crcMismatch);
                  return true;
              });
 }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "link/FtdiFraming.h"
+#include "link/LinkMessages.h"
 #include "platform/HException.h"
 
 namespace {
@@ -73,14 +74,14 @@ int Ftd2xxDataLink::read(void* buffer, unsigned length) {
 }
 
 void Ftd2xxDataLink::purge() {
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, "cannot purge RX");
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, "cannot purge TX");
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, messages::cannotPurgeRx);
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, messages::cannotPurgeTx);
     dropBufferedPayload();
 }
 
 void Ftd2xxDataLink::setBitMode(uint8_t mask, uint8_t mode) {
     requireVendorRequest(ftdi::kRequestSetBitMode, static_cast<uint16_t>(mask + 256 * mode),
-                         "cannot set bit mode");
+                         messages::cannotSetBitMode);
 }
 
 std::string Ftd2xxDataLink::description() const {

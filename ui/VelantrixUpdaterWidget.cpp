@@ -16,10 +16,11 @@
 #include "firmware/UserMessages.h"
 #include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
+#include "ui/WindowTexts.h"
 
 namespace {
 
-const QString versionCaption = QStringLiteral("<b>Version: </b>");
+const QString versionCaption = QLatin1String(messages::versionLabel);
 
 QString fromLatin1(const std::string& text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
@@ -54,21 +55,19 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDe
     : UpdaterWidget(parent), context(on), deviceInfo(info) {
     auto* layout = new QVBoxLayout(this);
 
-    auto* installedGroup = new QGroupBox(QStringLiteral("Currently Installed Firmware"));
+    auto* installedGroup = new QGroupBox(QLatin1String(messages::installedCaption));
     auto* installedLayout = new QHBoxLayout(installedGroup);
     installedVersionLabel = new QLabel;
     installedVersionLabel->setObjectName(QStringLiteral("installedVersionLabel"));
-    installedVersionLabel->setToolTip(QStringLiteral(
-        "The version description of the firmware currently installed on the Velantrix"));
+    installedVersionLabel->setToolTip(QLatin1String(messages::installedTip));
     installedLayout->addWidget(installedVersionLabel);
     layout->addWidget(installedGroup);
 
-    auto* offeredGroup = new QGroupBox(QStringLiteral("Install Firmware"));
+    auto* offeredGroup = new QGroupBox(QLatin1String(messages::offeredCaption));
     auto* offeredLayout = new QVBoxLayout(offeredGroup);
     offeredVersionLabel = new QLabel;
     offeredVersionLabel->setObjectName(QStringLiteral("offeredVersionLabel"));
-    offeredVersionLabel->setToolTip(
-        QStringLiteral("The version description of the currently selected firmware image file"));
+    offeredVersionLabel->setToolTip(QLatin1String(messages::offeredTip));
     offeredLayout->addWidget(offeredVersionLabel);
 
     releaseNotesView = new QTextEdit;
@@ -84,11 +83,10 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDe
 
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(new QLabel, 1);
-    installButton = new QPushButton(QStringLiteral("&Install Firmware"));
+    installButton = new QPushButton(QLatin1String(messages::installButton));
     installButton->setObjectName(QStringLiteral("installButton"));
     installButton->setDefault(true);
-    installButton->setToolTip(
-        QStringLiteral("Click to download selected firmware image onto Velantrix"));
+    installButton->setToolTip(QLatin1String(messages::installTip));
     buttonRow->addWidget(installButton);
     offeredLayout->addLayout(buttonRow);
     layout->addWidget(offeredGroup);
@@ -101,9 +99,9 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDe
     const std::optional<std::string> installed = readInstalledFirmware(*link);
     firmwareInstalled = installed.has_value();
     // The build text is the probe's to choose, and the label renders markup: shown as text.
-    installedVersionLabel->setText(versionCaption + (installed
-                                                         ? fromLatin1(*installed).toHtmlEscaped()
-                                                         : QStringLiteral("<i>Not Installed</i>")));
+    installedVersionLabel->setText(versionCaption +
+                                   (installed ? fromLatin1(*installed).toHtmlEscaped()
+                                              : QLatin1String(messages::notInstalledLabel)));
     updateImageInfo();
 }
 

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "firmware/FirmwareImage.h"
-#include "link/ProbeModels.h"
 #include "loader/Crc32.h"
 #include "platform/Context.h"
 #include "sim/FirmwareImageBuilder.h"
@@ -37,9 +37,14 @@ struct VirtualProbes : ::testing::Test {
     static std::string pathOf(const std::string& port) {
         return "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + port;
     }
+    // The catalogue row of the probes with `productId`, as the catalogue orders its rows.
     static const FirmwareImage& rowOf(uint16_t productId) {
-        const ProbeModel* model = findProbeModel(productId);
-        return firmwareCatalogue.at(model ? model->catalogueRow : firmwareCatalogue.size());
+        const std::pair<uint16_t, std::size_t> rows[] = {{3, 0}, {4, 1}, {16, 2}, {6, 3}, {5, 4}};
+        for (const auto& [id, row] : rows) {
+            if (id == productId)
+                return firmwareCatalogue.at(row);
+        }
+        throw std::invalid_argument("no catalogue row for product id " + std::to_string(productId));
     }
     static bool holds(const sim::VirtualProbe& probe, const FirmwareImage& row) {
         return probe.flashCrc(row.address, row.size) == crc32(row.data, row.size);
