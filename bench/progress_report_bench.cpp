@@ -12,7 +12,7 @@ constexpr const char* task = erasePhase.taskdesc;
 
 // A report in the middle of a phase: the bar moves by a tenth, so it is drawn again.
 void ProgressReportMoves(benchmark::State& state) {
-    bench::WindowRig rig;
+    bench::WindowRig rig(platform::systemContext());
     rig.window().progress(0, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 0;
@@ -25,7 +25,7 @@ BENCHMARK(ProgressReportMoves)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 
 // A report that leaves the bar where it was to the pixel: the slot and processEvents() alone.
 void ProgressReportStill(benchmark::State& state) {
-    bench::WindowRig rig;
+    bench::WindowRig rig(platform::systemContext());
     rig.window().progress(40000, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 40000;
@@ -38,7 +38,7 @@ BENCHMARK(ProgressReportStill)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 
 // The first and the last report of a phase: the task sentence, then the bar and line cleared.
 void ProgressPhaseEnds(benchmark::State& state) {
-    bench::WindowRig rig;
+    bench::WindowRig rig(platform::systemContext());
     for (auto _ : state) {
         rig.window().progress(0, total, task, messages::progressUnits);
         rig.window().progress(total, -1, nullptr, nullptr);

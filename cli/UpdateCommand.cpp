@@ -30,26 +30,30 @@ std::string versionText(const std::optional<std::string>& version) {
 // installed now. After an update the probe may restart and enumerate afresh, so it is waited for
 // as the update's reopen waits; throws HException with the last try's error when it does not
 // come back.
-std::optional<std::string> readBackInstalledFirmware(const std::string& serialNumber) {
-    return awaitProbeReturn([&] {
-        const auto probes = attachedProbes();
-        const auto probe = std::find_if(probes.begin(), probes.end(), [&](const auto& p) {
-            return p.serialNumber == serialNumber;
-        });
-        if (probe == probes.end())
-            throw HException(messages::didNotComeBack);
-        const std::unique_ptr<HDataLink> link = openUpdateLink(*probe);
-        return readInstalledFirmware(*link);
-    });
+std::optional<std::string> readBackInstalledFirmware(platform::Context context,
+                                                     const std::string& serialNumber) {
+    return awaitProbeReturn(
+        [&] {
+            const auto probes = attachedProbes(context);
+            const auto probe = std::find_if(probes.begin(), probes.end(), [&](const auto& p) {
+                return p.serialNumber == serialNumber;
+            });
+            if (probe == probes.end())
+                throw HException(messages::didNotComeBack);
+            const std::unique_ptr<HDataLink> link = openUpdateLink(context, *probe);
+            return readInstalledFirmware(*link);
+        },
+        sleepingOn(context.clock));
 }
 
 // One probe on its way through `update`: what is known of it and the link it is updated on. The
 // link that reads the installed version is the one the update starts on, as in the window's
 // panel.
 struct Target {
-    Target(const Console& out, const USBDeviceInfo& device)
-        : console(out), report(describeProbe(device)), name(describeTarget(report)) {}
+    Target(platform::Context on, const Console& out, const USBDeviceInfo& device)
+        : context(on), console(out), report(describeProbe(device)), name(describeTarget(report)) {}
 
+    const platform::Context context;
     const Console& console;
     const ProbeReport report;
     const std::string& serial = report.device.serialNumber;
@@ -65,8 +69,8 @@ bool holdsOfferedImage(Target& target) {
     target.console.out << target.name << ": "
                        << messages::checkingOfferedVersion(versionText(target.installed)) << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
-    const bool same = holdsImage(target.link, target.report.device, true, *target.report.row,
-                                 progress.callback());
+    const bool same = holdsImage(target.context, target.link, target.report.device, true,
+                                 *target.report.row, progress.callback());
     progress.finish(same);
     return same;
 }
@@ -78,8 +82,9 @@ int install(Target& target) {
                        << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
     try {
-        installFirmware(target.link, target.report.device, target.installed.has_value(),
-                        *target.report.row, standardPhases(progress.callback()));
+        installFirmware(target.context, target.link, target.report.device,
+                        target.installed.has_value(), *target.report.row,
+                        standardPhases(progress.callback()));
         progress.finish(true);
     } catch (HException& e) {
         progress.finish(false);
@@ -97,7 +102,7 @@ int install(Target& target) {
 int confirm(const Target& target) {
     std::optional<std::string> now;
     try {
-        now = readBackInstalledFirmware(target.serial);
+        now = readBackInstalledFirmware(target.context, target.serial);
     } catch (HException& e) {
         return fail(target.console, exitUpdateFailed, target.serial,
                     messages::cannotReadBack(e.message()));
@@ -114,9 +119,9 @@ int confirm(const Target& target) {
 
 // Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
 // and passed over instead of failing the run.
-int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
-                bool skipUnupdatable) {
-    Target target(console, device);
+int updateProbe(platform::Context context, const Console& console, const USBDeviceInfo& device,
+                bool force, bool skipUnupdatable) {
+    Target target(context, console, device);
     const ProbeReport& report = target.report;
     if (report.state != ProbeState::Ready || !report.offered) {
         if (!skipUnupdatable)
@@ -126,7 +131,7 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
         return exitSuccess;
     }
     try {
-        target.link = openUpdateLink(device);
+        target.link = openUpdateLink(context, device);
         target.installed = readInstalledFirmware(*target.link);
         if (target.installed == report.offered && !force) {
             if (holdsOfferedImage(target)) {
@@ -145,8 +150,8 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
 
 }  // namespace
 
-int updateProbes(const Console& console, const UpdateOptions& options) {
-    const std::vector<USBDeviceInfo> probes = attachedProbes();
+int updateProbes(platform::Context context, const Console& console, const UpdateOptions& options) {
+    const std::vector<USBDeviceInfo> probes = attachedProbes(context);
     if (probes.empty())
         return fail(console, exitNoProbe, messages::noProbe);
 
@@ -170,7 +175,7 @@ int updateProbes(const Console& console, const UpdateOptions& options) {
     // One after another; a probe that fails does not keep the others from their update.
     int status = exitSuccess;
     for (const USBDeviceInfo& target : targets) {
-        const int result = updateProbe(console, target, options.force, options.all);
+        const int result = updateProbe(context, console, target, options.force, options.all);
         if (status == exitSuccess)
             status = result;
     }

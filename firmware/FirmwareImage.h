@@ -21,7 +21,8 @@ struct FirmwareImage {
 };
 
 // The images the program carries, one per supported probe variant: the probe models that have an
-// image, in the order of the probe model table.
+// image, in the order of the probe model table. Constant from before main to after it: any thread
+// may read it, and everything below, at any time.
 extern const std::array<FirmwareImage, modelsWithImage> firmwareCatalogue;
 
 // The catalogue row for the probe `device`, or null when the probe is not supported. Pure.

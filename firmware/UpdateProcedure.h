@@ -8,8 +8,13 @@
 #include "firmware/UserMessages.h"
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
+#include "platform/Context.h"
 
 struct FirmwareImage;
+
+// Threads: nothing here keeps state between calls. One update works one probe's link on one
+// thread; updates of different probes may run on several threads at once, each with its own link
+// (the context, shared or not, allows that).
 
 // Progress of one update phase: `step` units of `steps` done (steps -1: total unchanged),
 // `taskdesc` a new task sentence or null, `units` the unit name or null.
@@ -51,17 +56,19 @@ struct UpdatePhases {
 };
 UpdatePhases standardPhases(const UpdateProgress& progress);
 
-// Makes a link for the probe as the program always does, with both bounds at 60 s. Throws
-// HException when it cannot be opened, or when the variant has no link this program can use.
-std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device);
+// Makes a link for the probe on the context as the program always does, with both bounds at
+// 60 s. Throws HException when it cannot be opened, or when the variant has no link this program
+// can use.
+std::unique_ptr<HDataLink> openUpdateLink(platform::Context context, const USBDeviceInfo& device);
 
 // Connects to the loader. A probe that runs firmware of a variant that restarts into its loader
-// on connect is connected once (ignoring the outcome), then the link is re-made and connected
-// while the probe comes back (awaitProbeReturn, pausing through `pause`). `link` may end up
-// empty when the last attempt failed to make one; an empty link is made first.
-void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                   bool firmwareInstalled, const FirmwareImage& row,
-                   const ReturnPause& pause = sleepBeforeAttempt);
+// on connect is connected once (ignoring the outcome), then the link is re-made on the context and
+// connected while the probe comes back (awaitProbeReturn, pausing through `pause`; an empty pause
+// sleeps on the context's clock). `link` may end up empty when the last attempt failed to make
+// one; an empty link is made first.
+void connectLoader(platform::Context context, std::unique_ptr<HDataLink>& link,
+                   const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                   const ReturnPause& pause = {});
 
 // Whether the probe's flash holds `row`'s image, block by block by CRC as the verify phase checks
 // it (the check phase), without writing anything: connects as an update does,
@@ -69,12 +76,12 @@ void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device
 // the image's header, which an update writes first, so it cannot tell a complete image from one
 // whose update failed part-way. Throws HException (the check phase's prefix for the CRC
 // requests).
-bool holdsImage(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                bool firmwareInstalled, const FirmwareImage& row, const UpdateProgress& progress,
-                const ReturnPause& pause = sleepBeforeAttempt);
+bool holdsImage(platform::Context context, std::unique_ptr<HDataLink>& link,
+                const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                const UpdateProgress& progress, const ReturnPause& pause = {});
 
 // Connect, erase, write, verify and disconnect: the whole update of `row` onto the probe.
 // Throws HException with the message the user is to see; nothing is rolled back.
-void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                     bool firmwareInstalled, const FirmwareImage& row, const UpdatePhases& phases,
-                     const ReturnPause& pause = sleepBeforeAttempt);
+void installFirmware(platform::Context context, std::unique_ptr<HDataLink>& link,
+                     const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                     const UpdatePhases& phases, const ReturnPause& pause = {});

@@ -7,7 +7,6 @@
 
 #include "link/FtdiFraming.h"
 #include "link/LinkMessages.h"
-#include "platform/Clock.h"
 #include "platform/HException.h"
 
 namespace {
@@ -27,7 +26,8 @@ const FtdiChannel& ftdiChannelFor(int argument) {
     return kChannels[0];
 }
 
-Ftd2xxDataLink::Ftd2xxDataLink(int channelArgument) {
+Ftd2xxDataLink::Ftd2xxDataLink(platform::Clock& clock, int channelArgument)
+    : Ftd2xxDataLinkInterface(clock) {
     const FtdiChannel& row = ftdiChannelFor(channelArgument);
     channel = row.channel;
     channelIndex = row.channelIndex;
@@ -43,7 +43,7 @@ int Ftd2xxDataLink::read(void* buffer, unsigned length) {
         return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     unsigned remaining = length;
-    const uint32_t start = platform::currentClock().tickMs();
+    const uint32_t start = clock().tickMs();
     for (;;) {
         if (rxCount > 0) {
             const unsigned take = std::min(remaining, static_cast<unsigned>(rxCount));
@@ -68,7 +68,7 @@ int Ftd2xxDataLink::read(void* buffer, unsigned length) {
                 continue;
         }
         // Only a pass without payload may end the read, so a steady stream is never cut short.
-        if (static_cast<uint32_t>(platform::currentClock().tickMs() - start) > readTimeout)
+        if (static_cast<uint32_t>(clock().tickMs() - start) > readTimeout)
             return static_cast<int>(length - remaining);
     }
 }

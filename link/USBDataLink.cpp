@@ -18,9 +18,10 @@ bool isListedDevice(platform::UsbDevice& device, const USBDeviceInfo& info) {
 
 }  // namespace
 
-USBDataLink::USBDataLink(const USBDeviceInfo& info, uint8_t outPipe_, uint8_t inPipe_)
-    : outPipe(outPipe_), inPipe(inPipe_) {
-    auto opened = platform::currentPlatform().openUsbDevice(info.devicePath);
+USBDataLink::USBDataLink(platform::Context context, const USBDeviceInfo& info, uint8_t outPipe_,
+                         uint8_t inPipe_)
+    : HDataLink(context.clock), outPipe(outPipe_), inPipe(inPipe_) {
+    auto opened = context.platform.openUsbDevice(info.devicePath);
     // The path names a port: whatever is plugged in there now is opened. Anything but the device
     // that was listed is left alone, since an update would erase and write it.
     if (!opened || !isListedDevice(*opened, info))

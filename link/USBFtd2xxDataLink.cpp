@@ -13,9 +13,10 @@ constexpr uint8_t kToDevice = 0x00;
 constexpr uint8_t kLatencyMs = 1;
 }  // namespace
 
-USBFtd2xxDataLink::USBFtd2xxDataLink(const USBDeviceInfo& device, int channelArgument)
-    : Ftd2xxDataLink(channelArgument),
-      usbLink(std::make_unique<USBDataLink>(device, outPipe, inPipe)) {
+USBFtd2xxDataLink::USBFtd2xxDataLink(platform::Context context, const USBDeviceInfo& device,
+                                     int channelArgument)
+    : Ftd2xxDataLink(context.clock, channelArgument),
+      usbLink(std::make_unique<USBDataLink>(context, device, outPipe, inPipe)) {
     // From here on a throw destroys usbLink, which closes the device.
     requireVendorRequest(ftdi::kRequestReset, ftdi::kResetChannel, messages::cannotResetBridge);
 

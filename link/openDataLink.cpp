@@ -11,17 +11,21 @@ constexpr int loaderChannel = -1;
 
 }  // namespace
 
-std::unique_ptr<HDataLink> openDataLink(const USBDeviceInfo& device) {
+std::unique_ptr<HDataLink> openDataLink(platform::Context context, const USBDeviceInfo& device) {
     const ProbeModel* model = findProbeModel(device.productId);
     if (!model)
         return nullptr;
     switch (model->link) {
         case LinkKind::FtdiBridge:
-            return std::make_unique<USBFtd2xxDataLink>(device, loaderChannel);
+            return std::make_unique<USBFtd2xxDataLink>(context, device, loaderChannel);
         case LinkKind::PlainBulk:
-            return std::make_unique<USBDataLink>(device, model->outPipe, model->inPipe);
+            return std::make_unique<USBDataLink>(context, device, model->outPipe, model->inPipe);
         case LinkKind::None:
             break;
     }
     return nullptr;
+}
+
+std::unique_ptr<HDataLink> openDataLink(const USBDeviceInfo& device) {
+    return openDataLink(platform::systemContext(), device);
 }

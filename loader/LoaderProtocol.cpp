@@ -70,7 +70,7 @@ void loaderConnect(HDataLink& link) {
         }
         if (busyReplies == connectBusyLimit)
             throw HException(connectCommand.failedMessage);
-        preciseDelay(busyPauseMs);
+        preciseDelay(link.clock(), busyPauseMs);
         link.purge();
         send(link, request);
     }

@@ -2,8 +2,6 @@
 
 #include <limits>
 
-#include "platform/Clock.h"
-
 namespace {
 
 __extension__ typedef __int128 WideCount;
@@ -19,8 +17,7 @@ int64_t deadlineAfter(int64_t start, uint32_t ms, int64_t frequency) {
 
 }  // namespace
 
-void preciseDelay(uint32_t ms) {
-    platform::Clock& clock = platform::currentClock();
+void preciseDelay(platform::Clock& clock, uint32_t ms) {
     const int64_t frequency = clock.counterFrequency();
     if (frequency <= 0) {
         clock.sleepMs(ms);

@@ -32,7 +32,11 @@ QLabel* makeHardwareLabel(const char* objectName, const char* toolTip) {
 
 }  // namespace
 
-Updater::Updater(QWidget* parent) : QMainWindow(parent) {
+// NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): the timers of startPolling
+Updater::Updater(QWidget* parent) : Updater(platform::systemContext(), parent) {}
+
+Updater::Updater(platform::Context on, QWidget* parent)
+    : QMainWindow(parent), context(on), attachedDevices(context) {
     setWindowTitle(QLatin1String(messages::windowTitle));
 
     auto* central = new QWidget;

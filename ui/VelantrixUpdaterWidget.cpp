@@ -14,7 +14,6 @@
 #include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
 #include "firmware/UserMessages.h"
-#include "platform/Clock.h"
 #include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 #include "ui/WindowTexts.h"
@@ -28,13 +27,12 @@ QString fromLatin1(const std::string& text) {
 }
 
 // The pauses while a probe restarts into its loader are spent in the event loop, in short
-// slices of the process clock, so the window repaints and answers; the install button and the
+// slices of the panel's clock, so the window repaints and answers; the install button and the
 // poll are off as for the rest of the update.
-void waitForProbe(unsigned attempt, unsigned attempts, uint32_t ms) {
+void waitForProbe(platform::Clock& clock, unsigned attempt, unsigned attempts, uint32_t ms) {
     if (mainWindow)
         mainWindow->setStatus(fromLatin1(messages::waitingForProbe(attempt, attempts)), true);
     constexpr uint32_t sliceMs = 20;
-    platform::Clock& clock = platform::currentClock();
     const uint32_t start = clock.tickMs();
     for (;;) {
         QCoreApplication::processEvents();
@@ -50,7 +48,11 @@ void waitForProbe(unsigned attempt, unsigned attempts, uint32_t ms) {
 }  // namespace
 
 VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidget* parent)
-    : UpdaterWidget(parent), deviceInfo(info) {
+    : VelantrixUpdaterWidget(platform::systemContext(), info, parent) {}
+
+VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDeviceInfo& info,
+                                               QWidget* parent)
+    : UpdaterWidget(parent), context(on), deviceInfo(info) {
     auto* layout = new QVBoxLayout(this);
 
     auto* installedGroup = new QGroupBox(QLatin1String(messages::installedCaption));
@@ -93,7 +95,7 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
     connect(installButton, &QPushButton::clicked, this,
             [this] { reportingErrors([this] { updateFirmware(); }); });
 
-    link = openUpdateLink(deviceInfo);
+    link = openUpdateLink(context, deviceInfo);
     const std::optional<std::string> installed = readInstalledFirmware(*link);
     firmwareInstalled = installed.has_value();
     // The build text is the probe's to choose, and the label renders markup: shown as text.
@@ -162,7 +164,10 @@ void VelantrixUpdaterWidget::updateFirmware() {
     if (mainWindow)
         mainWindow->setPollingEnabled(false);
     try {
-        installFirmware(link, deviceInfo, firmwareInstalled, *row, panelPhases(), waitForProbe);
+        installFirmware(context, link, deviceInfo, firmwareInstalled, *row, panelPhases(),
+                        [this](unsigned attempt, unsigned attempts, uint32_t ms) {
+                            waitForProbe(context.clock, attempt, attempts, ms);
+                        });
     } catch (HException&) {
         // A link that failed mid-exchange is not used again: the probe may have restarted under
         // it (firmware that was not recognised hands over to its loader on the first connect)

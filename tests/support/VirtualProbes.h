@@ -9,15 +9,18 @@
 
 #include "firmware/FirmwareImage.h"
 #include "loader/Crc32.h"
+#include "platform/Context.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"
 
-// The program against virtual probes on a virtual bus and clock, installed while the test runs.
+// The program against virtual probes on a virtual bus and clock: `context` is what the test hands
+// to the code it drives.
 struct VirtualProbes : ::testing::Test {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
+    sim::VirtualClock clock;
+    sim::VirtualBus bus{clock};
+    platform::Context context{bus, clock};
 
     // An image older than any in the catalogue, so that an update visibly changes it.
     static std::vector<uint8_t> olderImage() {
@@ -28,7 +31,7 @@ struct VirtualProbes : ::testing::Test {
                                             const std::vector<uint8_t>& installed = olderImage(),
                                             const std::string& port = {}) {
         auto probe = sim::makeProbe(productId, serial, installed);
-        scope.bus().attach(probe, port);
+        bus.attach(probe, port);
         return probe;
     }
     static std::string pathOf(const std::string& port) {

@@ -115,13 +115,11 @@ TEST_F(WindowsTest, ListsTheClassInOrderWithEmptySlotsForWhatCannotBeRead) {
 // replace, and how they narrow, the core suite holds). A device opens alone (0) if it allows
 // that, else shared for reading and writing (3).
 TEST_F(WindowsTest, HidRecordsTakeTheDevicesOwnNarrowedTexts) {
-    auto previous =
-        platform::installPlatform(std::make_unique<platform::WindowsPlatform>(fake.api()));
     fake.interfaces = {{"h1", "HID\\VID_1A2B&PID_0006\\7&1", "Listed", "Listed"}};
     fake.hidStrings = {u"Velantrix", u"Osprey \u00e9", u"S1"};
     fake.failing = "open 0";  // open elsewhere: opened shared instead
-    const auto records = enumerateUSBDevices(3, anyUsbId, anyUsbId);
-    platform::installPlatform(std::move(previous));
+    const auto records =
+        enumerateUSBDevices({windows, platform::steadyClock()}, 3, anyUsbId, anyUsbId);
     const GUID hid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
     EXPECT_TRUE(IsEqualGUID(fake.listedClass, hid));
     EXPECT_EQ(fake.trace, (Strings{"destroy set", "open 0", "open 3", "close h1"}));
