@@ -1,3 +1,5 @@
+#include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -7,13 +9,16 @@
 
 namespace {
 
-// The embedded files named `image`, or null.
-constexpr const embedded::CatalogueFile* embeddedFile(std::string_view image) {
-    for (const embedded::CatalogueFile& file : embedded::catalogueFiles) {
-        if (file.name == image)
-            return &file;
-    }
-    return nullptr;
+constexpr std::size_t embeddedFileCount = std::size(embedded::catalogueFiles);
+
+// The index of the embedded files named `image`, or embeddedFileCount. An index rather than a
+// pointer: with the undefined-behaviour sanitizer, GCC cannot compare the address of an array
+// element with null while compiling, and the checks below would no longer be constant.
+constexpr std::size_t embeddedFileIndex(std::string_view image) {
+    std::size_t index = 0;
+    while (index < embeddedFileCount && embedded::catalogueFiles[index].name != image)
+        ++index;
+    return index;
 }
 
 constexpr bool imageOfSomeModel(std::string_view image) {
@@ -26,7 +31,7 @@ constexpr bool imageOfSomeModel(std::string_view image) {
 
 constexpr bool everyModelHasItsFiles() {
     for (const ProbeModel& model : probeModels) {
-        if (model.image && !embeddedFile(model.image))
+        if (model.image && embeddedFileIndex(model.image) == embeddedFileCount)
             return false;
     }
     return true;
@@ -55,7 +60,8 @@ constexpr std::array<FirmwareImage, modelsWithImage> catalogueRows() {
     for (const ProbeModel& model : probeModels) {
         if (!model.image)
             continue;
-        const embedded::CatalogueFile& file = *embeddedFile(model.image);
+        const embedded::CatalogueFile& file =
+            embedded::catalogueFiles[embeddedFileIndex(model.image)];
         rows[next++] = {.name = model.variantName,
                         .address = model.imageAddress,
                         .data = file.image,
