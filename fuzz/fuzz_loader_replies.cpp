@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "Require.h"
 #include "firmware/InstalledFirmware.h"
+#include "link/LinkMessages.h"
 #include "loader/Crc32.h"
 #include "loader/LoaderFrames.h"
+#include "loader/LoaderMessages.h"
 #include "loader/LoaderProtocol.h"
 #include "platform/HException.h"
 #include "platform/LittleEndian.h"
@@ -38,7 +41,7 @@ public:
     }
     void purge() override {
         if (input.ConsumeIntegral<uint8_t>() == 0xA5)
-            throw HException("cannot purge RX");
+            throw HException(messages::cannotPurgeRx);
     }
     std::vector<uint8_t> last;  // what the latest read delivered
 
@@ -46,13 +49,15 @@ private:
     FuzzedDataProvider& input;
 };
 
-// Every message an operation may end with, each between bars.
-const std::string messages =
-    "|write timed out|hardware error: target JTAG adapter data link read timed out|connect failed"
-    "|connect failed, unexpected tag returned|disconnect failed|disconnect failed, unexpected tag"
-    " returned|memory write failed|memory write failed, unexpected tag returned|memory erase "
-    "failed|memory erase failed, unexpected tag returned|get loader info failed, unexpected tag "
-    "returned|cannot purge RX|";
+// Every message an operation may end with.
+bool isLoaderMessage(const std::string& text) {
+    using namespace messages;
+    const char* const known[] = {writeTimedOut,       readTimedOut,        connectFailed,
+                                 connectWrongTag,     disconnectFailed,    disconnectWrongTag,
+                                 memoryWriteFailed,   memoryWriteWrongTag, memoryEraseFailed,
+                                 memoryEraseWrongTag, loaderInfoWrongTag,  cannotPurgeRx};
+    return std::find(std::begin(known), std::end(known), text) != std::end(known);
+}
 
 }  // namespace
 
@@ -85,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         try {
             operations[input.ConsumeIntegralInRange(0, 5)](address);
         } catch (HException& e) {
-            require(messages.find("|" + e.message() + "|") != std::string::npos);
+            require(isLoaderMessage(e.message()));
         }
     }
     return 0;
