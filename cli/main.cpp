@@ -8,6 +8,7 @@
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
+    platform::showOutputAsUtf8();
     const cli::Console console{std::cout, std::cerr, platform::standardOutputIsTerminal()};
     try {
         return cli::runCli(std::vector<std::string>(argv + 1, argv + argc), console);
