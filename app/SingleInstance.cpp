@@ -78,8 +78,14 @@ QString SingleInstance::lockFilePath(const QString& applicationId) {
     return runtimeFolder() + QLatin1Char('/') + baseName(applicationId) + QStringLiteral(".lock");
 }
 
+// On Windows the local socket is a named pipe, whose names are a namespace of their own, not
+// paths; elsewhere it is a socket file beside the lock.
 QString SingleInstance::serverName(const QString& applicationId) {
+#ifdef Q_OS_WIN
+    return baseName(applicationId);
+#else
     return runtimeFolder() + QLatin1Char('/') + baseName(applicationId) + QStringLiteral(".sock");
+#endif
 }
 
 void SingleInstance::listen() {

@@ -13,9 +13,12 @@ TEST(SingleInstance, ALaterStartHandsItsFirstArgumentToTheFirst) {
     QSignalSpy received(&first, &SingleInstance::messageReceived);
     const std::pair<QStringList, QString> starts[] = {{{"first", "second"}, "first"}, {{}, ""}};
     for (const auto& [arguments, message] : starts) {
+        // The first copy keeps its event loop turning, as a running program does: a named pipe
+        // (Windows) takes what the later one writes only as the first reads it.
         QProcess later;
+        QSignalSpy finished(&later, &QProcess::finished);
         later.start(QStringLiteral(VX_APP_BINARY), arguments);
-        ASSERT_TRUE(later.waitForFinished(20000));
+        ASSERT_TRUE(finished.wait(20000));
         EXPECT_EQ(later.exitCode(), 0);
         ASSERT_TRUE(received.count() > 0 || received.wait(5000));
         EXPECT_EQ(received.takeFirst().at(0).toString(), message);
