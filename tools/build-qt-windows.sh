@@ -6,6 +6,7 @@
 #
 #   tools/build-qt-windows.sh           builds and installs into the cache, unless it is there
 #   tools/build-qt-windows.sh --prefix  prints where the cached Qt is (or would be), builds nothing
+#   tools/build-qt-windows.sh --configure-only  fetches, unpacks and configures, builds nothing
 #
 # The cache is outside the work tree, keyed by Qt version and toolchain:
 #   ${VX_QT_CACHE:-~/.cache/velantrix-update}/qt-<version>-<toolchain>
@@ -178,6 +179,11 @@ if [ ! -f "$build/build.ninja" ] || [ "$(cat "$options_file" 2>/dev/null)" != "$
     }
     echo "${configure_options[*]}" >"$options_file"
     say "configured (log: $work/configure.log)"
+fi
+
+if [ "${1:-}" = "--configure-only" ]; then
+    say "configured only, as asked; the build folder is $build"
+    exit 0
 fi
 
 # Ninja prints [done/total] for every step; one line in every 25, with the time so far, is enough
