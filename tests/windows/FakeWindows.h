@@ -9,15 +9,14 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/windows/SystemApi.h"
 
 // A scripted Windows behind the backend's function tables: SetupAPI lists `interfaces`,
 // `failing` names what the system lacks or refuses, and the calls that matter are written to
-// `trace`, so that a test states what was called, in what order. One instance at a time; the
-// tables reach it through `current`.
+// `trace` ("open 3, initialise, ..."), so that a test states what was called, in what order.
+// One instance at a time; the tables reach it through `current`.
 namespace wintest {
 
 struct Interface {
@@ -26,25 +25,18 @@ struct Interface {
     bool enumFails = false, detailFails = false;
 };
 
-// How the device ends a transfer it answers: at once, with an error (a stalled pipe, having
-// moved its bytes all the same), or, as most do, later within the wait.
-enum class Ending { Later, AtOnce, Stalled };
-
 struct FakeWindows {
     FakeWindows() { current = this; }
     ~FakeWindows() { current = nullptr; }
     platform::SystemApi api() const;
 
-    // A transfer still pending ends now, as a device would that answered after all.
-    void completeLate();
-
     std::vector<Interface> interfaces;
     GUID listedClass{};
     // Libraries or entry points the system lacks, and traced calls that fail: an open, an event,
     // a transfer's start, a wait that runs out (the transfer stays pending), a cancellation the
-    // driver ignores.
+    // driver ignores. Also how the device ends the transfers it answers: "at once" (as they
+    // start), "stall" (with an error, having moved its bytes all the same), else within the wait.
     std::set<std::string> failing;
-    Ending ending = Ending::Later;
     std::map<HANDLE, std::string> open;  // each open handle: its path, or "event"
     struct {
         LPOVERLAPPED record = nullptr;
@@ -56,7 +48,7 @@ struct FakeWindows {
     DWORD lastError = 0;
     std::array<std::u16string, 3> hidStrings;  // manufacturer, product, serial number
     int loaded = 0;                            // libraries loaded and not released
-    std::vector<std::string> trace;
+    std::string trace;
     static inline FakeWindows* current = nullptr;
 };
 
@@ -71,7 +63,7 @@ inline BOOL failWith(DWORD error) {
 
 // Traces `call`; false when it is the one that fails.
 inline bool note(const std::string& call) {
-    F().trace.push_back(call);
+    F().trace += (F().trace.empty() ? "" : ", ") + call;
     return !F().failing.contains(call);
 }
 
@@ -111,15 +103,10 @@ inline bool isPending(LPOVERLAPPED record) {
 // Ends the last transfer: the device has two bytes to send (1, 2) and takes all it is sent.
 inline void complete() {
     auto& t = F().transfer;
-    t.record->Internal = F().ending == Ending::Stalled ? statusUnsuccessful : 0;
+    t.record->Internal = F().failing.contains("stall") ? statusUnsuccessful : 0;
     t.record->InternalHigh = t.in ? std::min<ULONG>(t.length, 2) : t.length;
     if (t.in && t.data)
         std::memcpy(t.data, "\1\2", t.record->InternalHigh);
-}
-
-inline void FakeWindows::completeLate() {
-    if (isPending(transfer.record))
-        complete();
 }
 
 // Starts a transfer through a cleared record.
@@ -133,7 +120,7 @@ inline BOOL start(const std::string& what, bool in, LPOVERLAPPED record, PUCHAR 
     F().transfer = {record, data, length, in};
     if (!in && data)
         F().sent.assign(reinterpret_cast<const char*>(data), length);
-    if (F().ending != Ending::AtOnce)
+    if (!F().failing.contains("at once"))
         return failWith(ERROR_IO_PENDING);
     complete();
     return TRUE;
@@ -153,11 +140,11 @@ inline BOOL WINAPI control(PVOID, WINUSB_SETUP_PACKET s, PUCHAR data, ULONG leng
 }
 
 // Answers only into a buffer whose size in bytes holds the text and its NUL, as hid.dll does.
-template <int Query>  // an index into hidStrings; an empty one the device does not answer
+template <int Query>  // an index into hidStrings
 BOOLEAN NTAPI hidString(HANDLE device, PVOID buffer, ULONG bytes) {
     EXPECT_TRUE(F().open.contains(device));
     const std::u16string& text = F().hidStrings[Query];
-    const bool fits = !text.empty() && (text.size() + 1) * 2 <= bytes;
+    const bool fits = (text.size() + 1) * 2 <= bytes;
     if (fits)
         std::memcpy(buffer, text.c_str(), (text.size() + 1) * 2);
     return fits;
@@ -244,13 +231,9 @@ inline platform::SystemApi FakeWindows::api() const {
     // A pending transfer ends within the wait unless the wait is one that runs out.
     api.waitForSingleObject = [](HANDLE event, DWORD ms) -> DWORD {
         EXPECT_EQ(F().open[event], "event");
-        const bool answered = note("wait " + std::to_string(ms));
-        if (!isPending(F().transfer.record))
-            return WAIT_OBJECT_0;
-        if (!answered)
-            return WAIT_TIMEOUT;
-        complete();
-        return WAIT_OBJECT_0;
+        if (note("wait " + std::to_string(ms)) && isPending(F().transfer.record))
+            complete();
+        return isPending(F().transfer.record) ? WAIT_TIMEOUT : WAIT_OBJECT_0;
     };
     // What the record says; a wait here could last for ever.
     api.getOverlappedResult = [](auto, auto record, LPDWORD count, BOOL wait) -> BOOL {
@@ -259,16 +242,14 @@ inline platform::SystemApi FakeWindows::api() const {
         *count = DWORD(record->InternalHigh);
         if (record->Internal == STATUS_PENDING)
             return failWith(ERROR_IO_INCOMPLETE);
-        if (record->Internal == statusCancelled)
-            return failWith(ERROR_OPERATION_ABORTED);
-        return record->Internal == 0 || failWith(ERROR_GEN_FAILURE);
+        return record->Internal == 0 ||
+               failWith(record->Internal == statusCancelled ? ERROR_OPERATION_ABORTED
+                                                            : ERROR_GEN_FAILURE);
     };
     // A cancelled transfer ends at once, as aborted, unless the driver ignores the request.
     api.cancelIoEx = [](HANDLE, LPOVERLAPPED record) -> BOOL {
-        if (note("cancel") && isPending(record)) {
-            record->Internal = statusCancelled;
-            record->InternalHigh = 0;
-        }
+        if (note("cancel") && isPending(record))
+            record->Internal = statusCancelled;  // having moved nothing
         return TRUE;
     };
     api.loadLibrary = [](LPCSTR name) -> HMODULE {
