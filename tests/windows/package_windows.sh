@@ -7,13 +7,18 @@
 # temporary folder; a second start leaves at once with status 0 and no second window; closing
 # the window ends the program with status 0. The window's screenshot and the logs are kept in
 # <build dir>/test-artifacts/windows-package/.
-#   package_windows.sh WINE BUILD_DIR SOURCE_DIR window|cli   exit 77 when a tool is missing
+#   package_windows.sh WINE WINDRES BUILD_DIR SOURCE_DIR window|cli   exit 77: a tool is missing
 set -euo pipefail
-wine=$1 build=$(cd "$2" && pwd) source=$(cd "$3" && pwd) programs=$4
-for tool in "$wine" cpack xvfb-run xauth xdotool import tesseract; do
+wine=$1 windres=$2 build=$(cd "$3" && pwd) source=$(cd "$4" && pwd) programs=$5
+tools=("$wine" "$windres" cpack)
+# The screen is read back with OCR: what a user sees, not what the program says it shows.
+[ "$programs" = cli ] || tools+=(xvfb-run xauth xdotool import convert tesseract)
+for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool not installed"; exit 77; }
 done
-[ -n "${VX_ON_XVFB:-}" ] || exec env VX_ON_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+if [ "$programs" = window ] && [ -z "${VX_ON_XVFB:-}" ]; then
+    exec env VX_ON_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 artifacts=$build/test-artifacts/windows-package
 rm -rf "$artifacts" && mkdir -p "$artifacts"
 work=$(mktemp -d)
@@ -43,13 +48,19 @@ expected=(velantrix-update-cli.exe velantrix-probes.inf README.txt)
 for file in "${expected[@]}"; do
     [ -f "$file" ] || fail "the zip has no $file"
 done
-# Each program's manifest and version resource.
+# Each program's manifest and version resource, and the window's icon, as the resource compiler
+# reads them back.
 for program in *.exe; do
+    "$windres" -J coff -O rc -i "$program" >"$artifacts/${program%.exe}.rc" 2>&1 ||
+        fail "$program: its resources cannot be read"
     for text in Microsoft.Windows.Common-Controls PerMonitorV2 '<activeCodePage' '<longPathAware'; do
         grep -qF "$text" "$program" || fail "$program: no $text in its manifest"
     done
-    strings -el "$program" | grep -qx "1.0.0" || fail "$program: no product version"
+    grep -qF '"ProductVersion", "1.0.0"' "$artifacts/${program%.exe}.rc" ||
+        fail "$program: no product version"
 done
+[ "$programs" = cli ] || grep -q 'RT_GROUP_ICON' "$artifacts/velantrix-update.rc" ||
+    fail "velantrix-update.exe has no icon"
 
 # Only what the folder holds and Windows itself: a DLL found elsewhere would hide one missing.
 unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM QT_QPA_PLATFORM_PLUGIN_PATH XDG_RUNTIME_DIR
