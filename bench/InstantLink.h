@@ -14,6 +14,8 @@ namespace bench {
 // the reply tag, status 1 and zeros (so a CRC check answers "mismatch", which is no error).
 class InstantLink final : public HDataLink {
 public:
+    explicit InstantLink(platform::Clock& clock) : HDataLink(clock) {}
+
     int write(const void* buffer, unsigned length) override {
         const auto* bytes = static_cast<const uint8_t*>(buffer);
         // Request frames are 5 or 13 bytes; the data of a write request is longer.

@@ -17,12 +17,9 @@ namespace bench {
 
 std::vector<CatalogueEntry> catalogueEntries() {
     std::vector<CatalogueEntry> entries;
-    for (std::size_t row = 0; row < firmwareCatalogue.size(); ++row) {
-        for (const ProbeModel& model : probeModels) {
-            if (model.catalogueRow == row)
-                entries.push_back(
-                    {model.productId, &firmwareCatalogue[row], updatableOverUsb(model)});
-        }
+    for (const FirmwareImage& row : firmwareCatalogue) {
+        const ProbeModel& model = *probeModelOf(row);
+        entries.push_back({model.productId, &row, updatableOverUsb(model)});
     }
     return entries;
 }
@@ -53,11 +50,11 @@ UpdateRig::UpdateRig(uint16_t productId, bool firmwareRunning,
     if (firmwareRunning)
         oldImage = sim::buildFirmwareImage({.majorVersion = 1, .payloadSize = 4096});
     virtualProbe = sim::makeProbe(productId, "BENCH001", oldImage);
-    path = busScope.bus().attach(virtualProbe);
+    path = bus.attach(virtualProbe);
 
     // The record the poll would hand to the panel.
     const std::vector<USBDeviceInfo> probes =
-        selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId));
+        selectProbes(enumerateUSBDevices(context, 0, anyUsbId, anyUsbId));
     if (probes.size() != 1)
         throw std::logic_error("the virtual probe is not listed");
     record = probes.front();
@@ -84,19 +81,20 @@ std::unique_ptr<UpdateRig> UpdateRig::make(uint16_t productId, bool firmwareRunn
 
 void UpdateRig::openLink() {
     dataLink.reset();
-    dataLink = openUpdateLink(record);
+    dataLink = openUpdateLink(context, record);
     firmwareInstalled = readInstalledFirmware(*dataLink).has_value();
 }
 
 void UpdateRig::install(const UpdateProgress& progress) {
-    installFirmware(dataLink, record, firmwareInstalled, *catalogueRow, standardPhases(progress));
+    installFirmware(context, dataLink, record, firmwareInstalled, *catalogueRow,
+                    standardPhases(progress));
 }
 
 void UpdateRig::rewind() {
     if (!oldImage.empty()) {
         virtualProbe->setTiming(std::nullopt);
         virtualProbe->installImage(oldImage);
-        busScope.bus().reattach(path);
+        bus.reattach(path);
         openLink();
         virtualProbe->setTiming(timingModel);
     }

@@ -12,6 +12,7 @@
 #include "firmware/UpdateProcedure.h"
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
+#include "platform/Context.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualClock.h"
@@ -58,7 +59,7 @@ public:
     const USBDeviceInfo& device() const { return record; }
     bool reopens() const { return firmwareInstalled && catalogueRow->reopenAfterConnect; }
     sim::VirtualProbe& probe() { return *virtualProbe; }
-    sim::VirtualClock& clock() { return clockScope.clock(); }
+    sim::VirtualClock& clock() { return virtualClock; }
     HDataLink& link() { return *dataLink; }
 
     // Whether the probe's flash now holds the row's image.
@@ -67,8 +68,9 @@ public:
 private:
     void openLink();
 
-    sim::VirtualClockScope clockScope;
-    sim::VirtualBusScope busScope;
+    sim::VirtualClock virtualClock;
+    sim::VirtualBus bus{virtualClock};
+    const platform::Context context{bus, virtualClock};
     const FirmwareImage* catalogueRow;
     std::vector<uint8_t> oldImage;
     std::shared_ptr<sim::VirtualProbe> virtualProbe;

@@ -5,7 +5,7 @@
 
 namespace bench {
 
-WindowRig::WindowRig() {
+WindowRig::WindowRig(platform::Context context) : updater(context) {
     if (auto* timer = updater.findChild<QTimer*>(QStringLiteral("pollTimer")))
         timer->stop();
     mainWindow = &updater;

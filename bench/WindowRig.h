@@ -2,15 +2,16 @@
 
 #include <QTimer>
 
+#include "platform/Context.h"
 #include "ui/Updater.h"
 
 namespace bench {
 
-// The program's window as main makes it (shown, and known as mainWindow), with its poll timer
-// held so that a benchmark decides when poll() runs.
+// The program's window as main makes it (shown, and known as mainWindow), on `context`, with its
+// poll timer held so that a benchmark decides when poll() runs.
 class WindowRig {
 public:
-    WindowRig();
+    explicit WindowRig(platform::Context context);
     ~WindowRig();
     WindowRig(const WindowRig&) = delete;
     WindowRig& operator=(const WindowRig&) = delete;

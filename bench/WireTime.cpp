@@ -4,18 +4,21 @@
 #include <vector>
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/UpdateProcedure.h"
+#include "loader/LoaderFrames.h"
 
 namespace bench {
 
 namespace {
 
-constexpr uint32_t eraseBlock = 0x2000;
-constexpr uint32_t writeBlock = 0x1000;
-constexpr uint32_t crcBlock = 0x2000;
-constexpr uint32_t shortRequestBytes = 5;
-constexpr uint32_t memoryRequestBytes = 13;
-constexpr uint32_t statusReplyBytes = 2;
-constexpr uint32_t crcReplyBytes = 6;
+// The update's block sizes and the loader's frame sizes, as the program has them.
+constexpr uint32_t eraseBlock = erasePhase.block;
+constexpr uint32_t writeBlock = downloadPhase.block;
+constexpr uint32_t crcBlock = verifyPhase.block;
+constexpr uint32_t shortRequestBytes = shortRequestSize;
+constexpr uint32_t memoryRequestBytes = memoryRequestSize;
+constexpr uint32_t statusReplyBytes = statusReplySize;
+constexpr uint32_t crcReplyBytes = crcReplySize;
 constexpr uint32_t bridgePayloadPerPacket = 62;
 constexpr uint64_t bridgeLatencyUs = 1000;  // the latency timer the FTDI link programs
 constexpr uint64_t reopenPauseUs = 1'000'000;

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/UdevProxyListing.h"
-#include "bench/WatchScope.h"
+#include "bench/WatchedPlatform.h"
 #include "bench/WindowRig.h"
 #include "link/DeviceEnumeration.h"
 #include "sim/ProbeFactory.h"
@@ -50,17 +50,15 @@ void fillBus(sim::VirtualBus& bus, int listed, bool withProbe) {
 }
 
 // Entries of the platform listing, unreadable ones included.
-std::size_t listedNow() {
+std::size_t listedNow(platform::Platform& platform) {
     constexpr int maxEntries = 127;
-    return platform::currentPlatform()
-        .listInterfaces(platform::InterfaceClass::UsbDevice, maxEntries)
-        .size();
+    return platform.listInterfaces(platform::InterfaceClass::UsbDevice, maxEntries).size();
 }
 
-void pollTicks(benchmark::State& state, bench::WindowRig& rig) {
+void pollTicks(benchmark::State& state, bench::WindowRig& rig, platform::Platform& listed) {
     for (auto _ : state)
         rig.poll();
-    state.counters["listed"] = static_cast<double>(listedNow());
+    state.counters["listed"] = static_cast<double>(listedNow(listed));
     state.SetLabel(
         rig.window().findChild<QLabel*>(QStringLiteral("statusLabel"))->text().toStdString());
 }
@@ -68,17 +66,17 @@ void pollTicks(benchmark::State& state, bench::WindowRig& rig) {
 void PollVirtualBus(benchmark::State& state) {
     const auto listed = static_cast<int>(state.range(0));
     const bool withProbe = state.range(1) != 0;
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-    fillBus(scope.bus(), listed, withProbe);
-    bench::WindowRig rig;  // its first poll builds the probe's panel
+    sim::VirtualClock clock;
+    sim::VirtualBus bus(clock);
+    fillBus(bus, listed, withProbe);
+    bench::WindowRig rig({bus, clock});  // its first poll builds the probe's panel
     rig.poll();
     bench::WindowRig::settle();
     if (withProbe && !rig.window().findChild<VelantrixUpdaterWidget*>()) {
         state.SkipWithError("the probe's panel was not built");
         return;
     }
-    pollTicks(state, rig);
+    pollTicks(state, rig, bus);
 }
 BENCHMARK(PollVirtualBus)
     ->ArgNames({"listed", "probe"})
@@ -86,14 +84,14 @@ BENCHMARK(PollVirtualBus)
     ->Unit(benchmark::kMicrosecond);
 
 void PollRealMonitor(benchmark::State& state) {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-    fillBus(scope.bus(), static_cast<int>(state.range(0)), state.range(1) != 0);
-    const bench::WatchScope monitored(true);
-    bench::WindowRig rig;
+    sim::VirtualClock clock;
+    sim::VirtualBus bus(clock);
+    fillBus(bus, static_cast<int>(state.range(0)), state.range(1) != 0);
+    bench::WatchedPlatform monitored(bus, true);
+    bench::WindowRig rig({monitored, clock});
     rig.poll();
     bench::WindowRig::settle();
-    pollTicks(state, rig);
+    pollTicks(state, rig, bus);
 }
 BENCHMARK(PollRealMonitor)
     ->ArgNames({"listed", "probe"})
@@ -101,29 +99,29 @@ BENCHMARK(PollRealMonitor)
     ->Unit(benchmark::kMicrosecond);
 
 void PollUdev(benchmark::State& state) {
-    const bench::WatchScope unwatched(false);
-    bench::WindowRig rig;
+    bench::WatchedPlatform unwatched(platform::systemPlatform(), false);
+    bench::WindowRig rig({unwatched, platform::steadyClock()});
     rig.poll();
     bench::WindowRig::settle();
-    pollTicks(state, rig);
+    pollTicks(state, rig, unwatched);
 }
 BENCHMARK(PollUdev)->Unit(benchmark::kMicrosecond);
 
 // The listing alone, without the window: where a tick's time goes.
 void EnumerateVirtualBus(benchmark::State& state) {
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
-    fillBus(scope.bus(), static_cast<int>(state.range(0)), true);
+    sim::VirtualClock clock;
+    sim::VirtualBus bus(clock);
+    fillBus(bus, static_cast<int>(state.range(0)), true);
     for (auto _ : state)
-        benchmark::DoNotOptimize(enumerateUSBDevices(0, anyUsbId, anyUsbId));
-    state.counters["listed"] = static_cast<double>(listedNow());
+        benchmark::DoNotOptimize(enumerateUSBDevices({bus, clock}, 0, anyUsbId, anyUsbId));
+    state.counters["listed"] = static_cast<double>(listedNow(bus));
 }
 BENCHMARK(EnumerateVirtualBus)->ArgName("listed")->Arg(1)->Arg(10)->Arg(127);
 
 void EnumerateUdev(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(enumerateUSBDevices(0, anyUsbId, anyUsbId));
-    state.counters["listed"] = static_cast<double>(listedNow());
+    state.counters["listed"] = static_cast<double>(listedNow(platform::systemPlatform()));
 }
 BENCHMARK(EnumerateUdev)->Unit(benchmark::kMicrosecond);
 

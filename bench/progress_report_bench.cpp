@@ -3,16 +3,17 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/WindowRig.h"
+#include "firmware/UpdateProcedure.h"
 
 namespace {
 
 constexpr int total = 100000;
-constexpr const char* task = "Erasing memory, do not remove Velantrix";
+constexpr const char* task = erasePhase.taskdesc;
 
 // A report in the middle of a phase: the bar moves by a tenth, so it is drawn again.
 void ProgressReportMoves(benchmark::State& state) {
-    bench::WindowRig rig;
-    rig.window().progress(0, total, task, "bytes");
+    bench::WindowRig rig(platform::systemContext());
+    rig.window().progress(0, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 0;
     for (auto _ : state) {
@@ -24,8 +25,8 @@ BENCHMARK(ProgressReportMoves)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 
 // A report that leaves the bar where it was to the pixel: the slot and processEvents() alone.
 void ProgressReportStill(benchmark::State& state) {
-    bench::WindowRig rig;
-    rig.window().progress(40000, total, task, "bytes");
+    bench::WindowRig rig(platform::systemContext());
+    rig.window().progress(40000, total, task, messages::progressUnits);
     bench::WindowRig::settle();
     int step = 40000;
     for (auto _ : state) {
@@ -37,9 +38,9 @@ BENCHMARK(ProgressReportStill)->MeasureProcessCPUTime()->Unit(benchmark::kMicros
 
 // The first and the last report of a phase: the task sentence, then the bar and line cleared.
 void ProgressPhaseEnds(benchmark::State& state) {
-    bench::WindowRig rig;
+    bench::WindowRig rig(platform::systemContext());
     for (auto _ : state) {
-        rig.window().progress(0, total, task, "bytes");
+        rig.window().progress(0, total, task, messages::progressUnits);
         rig.window().progress(total, -1, nullptr, nullptr);
     }
 }

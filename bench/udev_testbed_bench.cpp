@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/WatchScope.h"
+#include "bench/WatchedPlatform.h"
 #include "bench/WindowRig.h"
 #include "platform/Platform.h"
 
@@ -54,8 +54,8 @@ void PollUdevTestbed(benchmark::State& state) {
     }
     const bool event = state.range(1) != 0;
     const std::string changing = "/sys" + controller + "1-1";
-    const bench::WatchScope monitored(true);
-    bench::WindowRig rig;
+    bench::WatchedPlatform monitored(platform::systemPlatform(), true);
+    bench::WindowRig rig({monitored, platform::steadyClock()});
     rig.poll();
     bench::WindowRig::settle();
     for (auto _ : state) {
@@ -66,10 +66,8 @@ void PollUdevTestbed(benchmark::State& state) {
         }
         rig.poll();
     }
-    state.counters["listed"] =
-        static_cast<double>(platform::currentPlatform()
-                                .listInterfaces(platform::InterfaceClass::UsbDevice, 127)
-                                .size());
+    state.counters["listed"] = static_cast<double>(
+        monitored.listInterfaces(platform::InterfaceClass::UsbDevice, 127).size());
 }
 BENCHMARK(PollUdevTestbed)
     ->ArgNames({"listed", "event"})

@@ -34,11 +34,11 @@ void WindowUpdate(benchmark::State& state) {
         if (entry.productId == productId)
             row = entry.row;
     }
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope scope;
+    sim::VirtualClock clock;
+    sim::VirtualBus bus(clock);
     auto probe = sim::makeProbe(productId, "BENCH001");
-    scope.bus().attach(probe);
-    bench::WindowRig rig;  // its first poll builds the panel
+    bus.attach(probe);
+    bench::WindowRig rig({bus, clock});  // its first poll builds the panel
     auto* panel = rig.window().findChild<VelantrixUpdaterWidget*>();
     auto* button =
         panel ? panel->findChild<QPushButton*>(QStringLiteral("installButton")) : nullptr;

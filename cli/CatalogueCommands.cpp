@@ -1,6 +1,7 @@
 #include <string>
 
 #include "cli/CatalogueLookup.h"
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/ReportFormat.h"
@@ -19,8 +20,7 @@ int showReleaseNotes(const Console& console, std::string_view variant) {
         std::string known;
         for (const FirmwareImage& entry : firmwareCatalogue)
             known += (known.empty() ? "" : ", ") + std::string(entry.name);
-        return fail(console, exitUsage,
-                    "no firmware image for variant '" + std::string(variant) + "' (" + known + ")");
+        return fail(console, exitUsage, messages::noImageForVariant(std::string(variant), known));
     }
     // Shown unchanged, line ends included, as the window shows them.
     if (row->releaseNotes && row->releaseNotesLength > 0) {

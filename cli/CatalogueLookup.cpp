@@ -5,7 +5,6 @@
 #include <string>
 
 #include "firmware/FirmwareImage.h"
-#include "link/ProbeModels.h"
 
 namespace cli {
 
@@ -40,11 +39,8 @@ const FirmwareImage* findCatalogueRow(std::string_view variant) {
 }
 
 std::optional<uint16_t> productIdOf(const FirmwareImage& row) {
-    for (const ProbeModel& model : probeModels) {
-        if (&firmwareCatalogue[model.catalogueRow] == &row)
-            return model.productId;
-    }
-    return std::nullopt;
+    const ProbeModel* model = probeModelOf(row);
+    return model ? std::optional(model->productId) : std::nullopt;
 }
 
 }  // namespace cli

@@ -1,25 +1,27 @@
 #include "cli/CliArguments.h"
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 
 namespace cli {
 
-int runCli(const std::vector<std::string>& args, const Console& console) {
+int runCli(platform::Context context, const std::vector<std::string>& args,
+           const Console& console) {
     const ParsedArguments parsed = parseArguments(args);
     if (!parsed.request)
-        return fail(console, exitUsage, parsed.error + " (see --help)");
+        return fail(console, exitUsage, parsed.error + messages::seeHelp);
     const CliRequest& request = *parsed.request;
     switch (request.command) {
         case Command::Help:
-            console.out << usageText();
+            console.out << messages::usage;
             return exitSuccess;
         case Command::Version:
             console.out << "velantrix-update-cli " VX_VERSION "\n";
             return exitSuccess;
         case Command::List:
-            return listProbes(console, request.json);
+            return listProbes(context, console, request.json);
         case Command::Update:
-            return updateProbes(console, {request.serial, request.all, request.force});
+            return updateProbes(context, console, {request.serial, request.all, request.force});
         case Command::Images:
             return showCatalogue(console);
         case Command::Notes:

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "cli/CliMessages.h"
+
 namespace cli {
 
 namespace {
@@ -52,16 +54,16 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
             }
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
-                    return "--serial given twice";
+                    return messages::serialTwice;
                 if (arg == "--serial") {
                     if (i + 1 >= args.size())
-                        return "--serial needs a serial number";
+                        return messages::serialNeedsValue;
                     request.serial = args[++i];
                 } else {
                     request.serial = arg.substr(std::string_view("--serial=").size());
                 }
                 if (request.serial->empty())
-                    return "--serial needs a serial number";
+                    return messages::serialNeedsValue;
                 return {};
             }
             break;
@@ -71,15 +73,14 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
                 return {};
             }
             if (!arg.starts_with("-"))
-                return "notes takes one variant name";
+                return messages::notesTakesOne;
             break;
         case Command::Help:
         case Command::Version:
         case Command::Images:
             break;
     }
-    return arg.starts_with("-") ? "unknown option '" + arg + "'"
-                                : "unexpected argument '" + arg + "'";
+    return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);
 }
 
 }  // namespace
@@ -88,13 +89,13 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (std::any_of(args.begin(), args.end(), isHelp))
         return {CliRequest{}, {}};
     if (args.empty())
-        return failure("no command given");
+        return failure(messages::noCommand);
 
     const auto named = std::find_if(commandNames.begin(), commandNames.end(),
                                     [&](const CommandName& c) { return c.name == args[0]; });
     if (named == commandNames.end()) {
-        return failure(args[0].starts_with("-") ? "unknown option '" + args[0] + "'"
-                                                : "unknown command '" + args[0] + "'");
+        return failure(args[0].starts_with("-") ? messages::unknownOption(args[0])
+                                                : messages::unknownCommand(args[0]));
     }
 
     CliRequest request;
@@ -104,38 +105,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
             return failure(std::move(error));
     }
     if (request.command == Command::Update && request.all && request.serial)
-        return failure("--serial and --all exclude each other");
+        return failure(messages::serialOrAll);
     if (request.command == Command::Notes && request.variant.empty())
-        return failure("notes needs a variant name, e.g. 'notes heron'");
+        return failure(messages::notesNeedsVariant);
     return {request, {}};
-}
-
-const char* usageText() {
-    return "Usage: velantrix-update-cli COMMAND [OPTIONS]\n"
-           "\n"
-           "Installs the firmware this program carries into attached Velantrix probes.\n"
-           "\n"
-           "Commands:\n"
-           "  list [--json]                  every attached Velantrix: serial number, variant,\n"
-           "                                 installed and offered firmware, update state\n"
-           "  update [--serial S | --all] [--force]\n"
-           "                                 install the offered firmware into the one attached\n"
-           "                                 probe, the one with serial number S, or every\n"
-           "                                 probe that can be updated; a probe that reports\n"
-           "                                 the offered version is checked block by block and\n"
-           "                                 left alone when its flash holds the image\n"
-           "                                 (--force installs without checking)\n"
-           "  images                         the firmware images this program carries\n"
-           "  notes VARIANT                  the release notes of a variant's image\n"
-           "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
-           "\n"
-           "Options:\n"
-           "  -h, --help                     show this text\n"
-           "  --version                      show the program's version\n"
-           "\n"
-           "Exit status: 0 success, 1 the probe cannot be updated, 2 wrong command line,\n"
-           "3 no probe attached (or none with that serial number), 4 several probes attached\n"
-           "and none chosen, 5 the probe failed while being read or updated.\n";
 }
 
 }  // namespace cli

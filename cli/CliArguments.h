@@ -28,7 +28,4 @@ struct ParsedArguments {
 // so a half-typed command line can still ask for help.
 ParsedArguments parseArguments(const std::vector<std::string>& args);
 
-// The text printed for --help.
-const char* usageText();
-
 }  // namespace cli

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "platform/Context.h"
 
 // The tool's commands. Each runs to the end in the calling thread, writes to the console it is
-// given and answers the process's exit status (cli/ExitStatus.h); none throws HException.
+// given and answers the process's exit status (cli/ExitStatus.h); none throws HException. Those
+// that reach probes list, open and wait on the context they are given.
 namespace cli {
 
 struct UpdateOptions {
@@ -17,12 +19,12 @@ struct UpdateOptions {
     bool force = false;                       // install even over the offered version
 };
 
-int listProbes(const Console& console, bool json);
-int updateProbes(const Console& console, const UpdateOptions& options);
+int listProbes(platform::Context context, const Console& console, bool json);
+int updateProbes(platform::Context context, const Console& console, const UpdateOptions& options);
 int showCatalogue(const Console& console);
 int showReleaseNotes(const Console& console, std::string_view variant);
 
-// Parses `args` (the arguments after the program name) and runs what they ask for.
-int runCli(const std::vector<std::string>& args, const Console& console);
+// Parses `args` (the arguments after the program name) and runs what they ask for on `context`.
+int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console);
 
 }  // namespace cli

@@ -7,7 +7,8 @@ namespace cli {
 
 // Where a command writes: what it was asked for goes to `out`, each failure as one line to
 // `err`. `terminal` says that `out` is an interactive terminal, which gets progress bars
-// instead of progress lines. Tests hand in string streams.
+// instead of progress lines. Tests hand in string streams. Not synchronised: one thread writes
+// to a console at a time.
 struct Console {
     std::ostream& out;
     std::ostream& err;

@@ -14,8 +14,8 @@ bool ProbeReport::updateAvailable() const {
     return state == ProbeState::Ready && offered && installed != offered;
 }
 
-std::vector<USBDeviceInfo> attachedProbes() {
-    return selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId));
+std::vector<USBDeviceInfo> attachedProbes(platform::Context context) {
+    return selectProbes(enumerateUSBDevices(context, 0, anyUsbId, anyUsbId));
 }
 
 ProbeReport describeProbe(const USBDeviceInfo& device) {
@@ -43,12 +43,12 @@ ProbeReport describeProbe(const USBDeviceInfo& device) {
     return report;
 }
 
-ProbeReport surveyProbe(const USBDeviceInfo& device) {
+ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device) {
     ProbeReport report = describeProbe(device);
     if (report.state != ProbeState::Ready)
         return report;
     try {
-        const std::unique_ptr<HDataLink> link = openUpdateLink(device);
+        const std::unique_ptr<HDataLink> link = openUpdateLink(context, device);
         report.installed = readInstalledFirmware(*link);
     } catch (HException& e) {
         report.state = ProbeState::Error;

@@ -6,6 +6,7 @@
 
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
+#include "platform/Context.h"
 
 struct FirmwareImage;
 
@@ -33,14 +34,15 @@ struct ProbeReport {
 
 // The attached supported-vendor probes with a product id of ours, in the platform's order:
 // the same selection the window's poll makes.
-std::vector<USBDeviceInfo> attachedProbes();
+std::vector<USBDeviceInfo> attachedProbes(platform::Context context);
 
 // Everything but the loader's answer: the catalogue row, the offered version and, for a probe
 // that cannot be updated, why not. The state is Ready when nothing stands in the way yet.
 ProbeReport describeProbe(const USBDeviceInfo& device);
 
 // describeProbe, then, for a probe that can be reached, a link of its own to ask the loader.
-// Never throws: device errors end up in the report.
-ProbeReport surveyProbe(const USBDeviceInfo& device);
+// Never throws: device errors end up in the report. Keeps nothing: probes may be surveyed on
+// several threads at once.
+ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device);
 
 }  // namespace cli

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/CliMessages.h"
+
 namespace cli {
 
 namespace {
@@ -68,9 +70,11 @@ void ProgressDisplay::report(int newStep, int steps, const char* taskdesc, const
 void ProgressDisplay::closePhase(bool succeeded) {
     const int shown = succeeded ? total : (step >= total ? stepBefore : step);
     if (terminal) {
-        drawBar(shown, succeeded ? "\n" : "  stopped\n");
+        drawBar(shown, succeeded ? "" : messages::stoppedBar);
+        out << '\n';
+        out.flush();
     } else {
-        out << task << ": " << (succeeded ? "" : "stopped at ") << amount(shown) << '\n';
+        out << task << ": " << (succeeded ? "" : messages::stoppedAt) << amount(shown) << '\n';
     }
     open = false;
 }

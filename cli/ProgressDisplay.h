@@ -8,7 +8,8 @@
 namespace cli {
 
 // Shows the update procedure's progress reports: on a terminal a bar per phase redrawn in
-// place, otherwise one plain line when a phase starts and one when it ends, for logs.
+// place, otherwise one plain line when a phase starts and one when it ends, for logs. One update,
+// on one thread, reports to a display.
 //
 // A phase that fails still reports its total last, so reaching the total does not yet mean the
 // phase is done. A phase is shown as complete only when the procedure moves on to the next one

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/CatalogueLookup.h"
+#include "cli/CliMessages.h"
 #include "cli/DisplayText.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/UserMessages.h"
@@ -59,13 +60,13 @@ void writeColumns(std::ostream& out, const std::vector<Row>& rows) {
 std::string variantText(const ProbeReport& report) {
     if (report.row)
         return report.row->name;
-    return "product id " + std::to_string(report.device.productId);
+    return messages::productIdText(report.device.productId);
 }
 
 std::string installedText(const ProbeReport& report) {
     if (report.state != ProbeState::Ready)
         return "-";
-    return report.installed.value_or("not installed");
+    return report.installed.value_or(messages::notInstalled);
 }
 
 std::string statusText(const ProbeReport& report) {
@@ -73,7 +74,7 @@ std::string statusText(const ProbeReport& report) {
         return report.message;
     // `list` only asks the loader, which reports the version in the image's header: it cannot
     // tell a complete image from a half-written one, so it says what it knows.
-    return report.updateAvailable() ? "update available" : "reports the offered version";
+    return report.updateAvailable() ? messages::updateAvailable : messages::reportsOfferedVersion;
 }
 
 std::string jsonOptional(const std::optional<std::string>& text) {

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
 #include "cli/ExitStatus.h"
@@ -16,50 +17,43 @@ namespace cli {
 
 namespace {
 
-constexpr const char* severalProbesMessage =
-    "Multiple devices connected, choose one with --serial or update all with --all.";
-constexpr const char* incompleteNotice =
-    "the update stopped part-way and the firmware may be incomplete even if its version reads "
-    "as installed; run the update again";
-constexpr const char* mismatchNotice =
-    "its flash does not hold the offered image (an earlier update stopped part-way?), "
-    "installing it again";
-
 std::string describeTarget(const ProbeReport& report) {
     return displayText(report.device.serialNumber) + " (" +
-           (report.row ? report.row->name
-                       : "product id " + std::to_string(report.device.productId)) +
-           ")";
+           (report.row ? report.row->name : messages::productIdText(report.device.productId)) + ")";
 }
 
 std::string versionText(const std::optional<std::string>& version) {
-    return version ? displayText(*version) : "not installed";
+    return version ? displayText(*version) : messages::notInstalled;
 }
 
 // Finds the probe again by serial number and asks its loader, on a fresh link, what is
 // installed now. After an update the probe may restart and enumerate afresh, so it is waited for
 // as the update's reopen waits; throws HException with the last try's error when it does not
 // come back.
-std::optional<std::string> readBackInstalledFirmware(const std::string& serialNumber) {
-    return awaitProbeReturn([&] {
-        const auto probes = attachedProbes();
-        const auto probe = std::find_if(probes.begin(), probes.end(), [&](const auto& p) {
-            return p.serialNumber == serialNumber;
-        });
-        if (probe == probes.end())
-            throw HException("the Velantrix did not come back after the update");
-        const std::unique_ptr<HDataLink> link = openUpdateLink(*probe);
-        return readInstalledFirmware(*link);
-    });
+std::optional<std::string> readBackInstalledFirmware(platform::Context context,
+                                                     const std::string& serialNumber) {
+    return awaitProbeReturn(
+        [&] {
+            const auto probes = attachedProbes(context);
+            const auto probe = std::find_if(probes.begin(), probes.end(), [&](const auto& p) {
+                return p.serialNumber == serialNumber;
+            });
+            if (probe == probes.end())
+                throw HException(messages::didNotComeBack);
+            const std::unique_ptr<HDataLink> link = openUpdateLink(context, *probe);
+            return readInstalledFirmware(*link);
+        },
+        sleepingOn(context.clock));
 }
 
 // One probe on its way through `update`: what is known of it and the link it is updated on. The
 // link that reads the installed version is the one the update starts on, as in the window's
 // panel.
 struct Target {
-    Target(const Console& out, const USBDeviceInfo& device)
-        : console(out), report(describeProbe(device)), name(describeTarget(report)) {}
+    Target(platform::Context on, const Console& out, const USBDeviceInfo& device)
+        : context(on), console(out), report(describeProbe(device)), name(describeTarget(report)) {}
 
+    const platform::Context context;
     const Console& console;
     const ProbeReport report;
     const std::string& serial = report.device.serialNumber;
@@ -72,29 +66,32 @@ struct Target {
 // the first block an update writes), so its flash is compared with the image before it is left
 // alone. Answers whether it holds the image; throws HException.
 bool holdsOfferedImage(Target& target) {
-    target.console.out << target.name << ": reports the offered version ("
-                       << versionText(target.installed) << "), checking it\n";
+    target.console.out << target.name << ": "
+                       << messages::checkingOfferedVersion(versionText(target.installed)) << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
-    const bool same = holdsImage(target.link, target.report.device, true, *target.report.row,
-                                 progress.callback());
+    const bool same = holdsImage(target.context, target.link, target.report.device, true,
+                                 *target.report.row, progress.callback());
     progress.finish(same);
     return same;
 }
 
 int install(Target& target) {
-    target.console.out << target.name << ": installing " << versionText(target.report.offered)
-                       << " over " << versionText(target.installed) << '\n';
+    target.console.out << target.name << ": "
+                       << messages::installing(versionText(target.report.offered),
+                                               versionText(target.installed))
+                       << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
     try {
-        installFirmware(target.link, target.report.device, target.installed.has_value(),
-                        *target.report.row, standardPhases(progress.callback()));
+        installFirmware(target.context, target.link, target.report.device,
+                        target.installed.has_value(), *target.report.row,
+                        standardPhases(progress.callback()));
         progress.finish(true);
     } catch (HException& e) {
         progress.finish(false);
         // The loader reports the header of whatever image starts the region, and the header is
         // the first block written: a probe left half-written may read as up to date next time.
         if (progress.begun())
-            target.console.out << target.name << ": " << incompleteNotice << '\n';
+            target.console.out << target.name << ": " << messages::incompleteNotice << '\n';
         return fail(target.console, exitUpdateFailed, target.serial, e.message());
     }
     target.link.reset();
@@ -105,43 +102,44 @@ int install(Target& target) {
 int confirm(const Target& target) {
     std::optional<std::string> now;
     try {
-        now = readBackInstalledFirmware(target.serial);
+        now = readBackInstalledFirmware(target.context, target.serial);
     } catch (HException& e) {
         return fail(target.console, exitUpdateFailed, target.serial,
-                    "cannot read the installed firmware back: " + e.message());
+                    messages::cannotReadBack(e.message()));
     }
     // Verified by CRC, yet the loader does not report the image: say so rather than succeed.
     if (now != target.report.offered) {
-        return fail(target.console, exitUpdateFailed, target.serial,
-                    "the loader reports " + versionText(now) + " after the update, not " +
-                        versionText(target.report.offered));
+        return fail(
+            target.console, exitUpdateFailed, target.serial,
+            messages::reportsOtherVersion(versionText(now), versionText(target.report.offered)));
     }
-    target.console.out << target.name << ": installed version now " << versionText(now) << '\n';
+    target.console.out << target.name << ": " << messages::installedNow(versionText(now)) << '\n';
     return exitSuccess;
 }
 
 // Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
 // and passed over instead of failing the run.
-int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
-                bool skipUnupdatable) {
-    Target target(console, device);
+int updateProbe(platform::Context context, const Console& console, const USBDeviceInfo& device,
+                bool force, bool skipUnupdatable) {
+    Target target(context, console, device);
     const ProbeReport& report = target.report;
     if (report.state != ProbeState::Ready || !report.offered) {
         if (!skipUnupdatable)
             return fail(console, exitFailure, target.serial, report.message);
-        console.out << target.name << ": skipped, " << displayText(report.message) << '\n';
+        console.out << target.name << ": " << messages::skipped(displayText(report.message))
+                    << '\n';
         return exitSuccess;
     }
     try {
-        target.link = openUpdateLink(device);
+        target.link = openUpdateLink(context, device);
         target.installed = readInstalledFirmware(*target.link);
         if (target.installed == report.offered && !force) {
             if (holdsOfferedImage(target)) {
-                console.out << target.name << ": already up to date ("
-                            << versionText(target.installed) << ")\n";
+                console.out << target.name << ": "
+                            << messages::alreadyUpToDate(versionText(target.installed)) << '\n';
                 return exitSuccess;
             }
-            console.out << target.name << ": " << mismatchNotice << '\n';
+            console.out << target.name << ": " << messages::mismatchNotice << '\n';
         }
     } catch (HException& e) {
         return fail(console, exitUpdateFailed, target.serial, e.message());
@@ -152,8 +150,8 @@ int updateProbe(const Console& console, const USBDeviceInfo& device, bool force,
 
 }  // namespace
 
-int updateProbes(const Console& console, const UpdateOptions& options) {
-    const std::vector<USBDeviceInfo> probes = attachedProbes();
+int updateProbes(platform::Context context, const Console& console, const UpdateOptions& options) {
+    const std::vector<USBDeviceInfo> probes = attachedProbes(context);
     if (probes.empty())
         return fail(console, exitNoProbe, messages::noProbe);
 
@@ -162,24 +160,22 @@ int updateProbes(const Console& console, const UpdateOptions& options) {
         std::copy_if(probes.begin(), probes.end(), std::back_inserter(targets),
                      [&](const auto& p) { return p.serialNumber == *options.serialNumber; });
         if (targets.empty()) {
-            return fail(
-                console, exitNoProbe,
-                "no Velantrix with serial number " + *options.serialNumber + " is attached");
+            return fail(console, exitNoProbe, messages::noProbeWithSerial(*options.serialNumber));
         }
         if (targets.size() > 1) {
             return fail(console, exitSeveralProbes,
-                        "several Velantrix report serial number " + *options.serialNumber);
+                        messages::severalWithSerial(*options.serialNumber));
         }
     } else if (options.all || probes.size() == 1) {
         targets = probes;
     } else {
-        return fail(console, exitSeveralProbes, severalProbesMessage);
+        return fail(console, exitSeveralProbes, messages::severalProbesChoose);
     }
 
     // One after another; a probe that fails does not keep the others from their update.
     int status = exitSuccess;
     for (const USBDeviceInfo& target : targets) {
-        const int result = updateProbe(console, target, options.force, options.all);
+        const int result = updateProbe(context, console, target, options.force, options.all);
         if (status == exitSuccess)
             status = result;
     }

@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "platform/Context.h"
 #include "platform/HException.h"
 #include "platform/Terminal.h"
 
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
     platform::showOutputAsUtf8();
     const cli::Console console{std::cout, std::cerr, platform::standardOutputIsTerminal()};
     try {
-        return cli::runCli(std::vector<std::string>(argv + 1, argv + argc), console);
+        return cli::runCli(platform::systemContext(),
+                           std::vector<std::string>(argv + 1, argv + argc), console);
     } catch (HException& e) {
         return cli::fail(console, cli::exitFailure, e.message());
     } catch (std::exception& e) {

@@ -27,7 +27,8 @@ void EmulatedUsb::TestbedRelease::operator()(UMockdevTestbed* made) const {
     g_object_unref(made);
 }
 
-EmulatedUsb::EmulatedUsb() : testbed(umockdev_testbed_new()) {
+EmulatedUsb::EmulatedUsb(platform::Clock& clock)
+    : virtualBus(clock), testbed(umockdev_testbed_new()) {
     if (!testbed)
         throw std::runtime_error("cannot create the umockdev testbed");
 }

@@ -22,22 +22,24 @@ class UsbdevfsNode;
 // a umockdev testbed holds each device's sysfs directory (for libudev) and usbdevfs node (for
 // libusb), and the node's ioctls are served by the virtual device (UsbdevfsNode).
 //
-// The devices sit on a sim::VirtualBus, which is not installed as the process's platform: it only
-// keeps who is plugged in where. Whatever happens on that bus (a probe unplugged by a script, a
-// probe that restarts into its loader and comes back later with a new device number) reaches the
-// testbed on the next settle(): a device that left loses its sysfs directory and node, a device
-// that came back gets them again at the same sysfs path with its new node. Each change is
-// announced as the udev daemon would, by a uevent ("remove", then "add" for a device that came
-// back), which reaches every udev monitor of a program on the testbed. settle() runs after
-// every transfer, and the owner calls it as time passes (the virtual clock does so after every
-// sleep).
+// The devices sit on a sim::VirtualBus, which is no program's platform here (the program runs on
+// the system platform, which umockdev redirects): it only keeps who is plugged in where. Whatever
+// happens on that bus (a probe unplugged by a script, a probe that restarts into its loader and
+// comes back later with a new device number) reaches the testbed on the next settle(): a device
+// that left loses its sysfs directory and node, a device that came back gets them again at the same
+// sysfs path with its new node. Each change is announced as the udev daemon would, by a uevent
+// ("remove", then "add" for a device that came back), which reaches every udev monitor of a program
+// on the testbed. settle() runs after every transfer, and the owner calls it as time passes (the
+// virtual clock does so after every sleep).
 //
-// Creating one sets UMOCKDEV_DIR for the process; a program only sees the testbed when it runs
-// with umockdev's preload library (linked first, or in LD_PRELOAD). Thread-safe.
+// Creating one sets UMOCKDEV_DIR for the process (so before any other thread lists: libudev reads
+// the environment); a program only sees the testbed when it runs with umockdev's preload library
+// (linked first, or in LD_PRELOAD). Thread-safe.
 class EmulatedUsb {
 public:
-    // Throws std::runtime_error when the testbed cannot be made.
-    EmulatedUsb();
+    // The devices run on `clock`: the steady clock for a program in a process of its own, the
+    // program's virtual clock in a test. Throws std::runtime_error when the testbed cannot be made.
+    explicit EmulatedUsb(platform::Clock& clock);
     ~EmulatedUsb();
     EmulatedUsb(const EmulatedUsb&) = delete;
     EmulatedUsb& operator=(const EmulatedUsb&) = delete;

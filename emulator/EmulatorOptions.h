@@ -45,9 +45,10 @@ struct EmulatorOptions {
 };
 
 // Reads the launcher's command line (without the program name):
-//   --probe VARIANT[:SERIAL[:FIRMWARE]]   VARIANT heron, wren, egret, osprey, kestrel or a
-//                                         product id; SERIAL made up when empty; FIRMWARE
-//                                         MAJOR.MINOR (default 1.0) or "none"
+//   --probe VARIANT[:SERIAL[:FIRMWARE]]   VARIANT a probe model's short name in lower case
+//                                         ("heron") or its product id; SERIAL made up when
+//                                         empty; FIRMWARE MAJOR.MINOR (default 1.0) or
+//                                         "none"
 //   --fault FAULT                         for the probe before it (see emulatorUsage)
 //   --help
 //   [--] PROGRAM [ARGUMENT...]            everything from the first word that is no option on
@@ -59,7 +60,7 @@ std::string emulatorUsage();
 // Scripts `fault` into `probe`.
 void applyFault(const FaultOption& fault, sim::VirtualProbe& probe);
 
-// "heron" for the Velantrix Heron.
+// "heron" for the Velantrix Heron: the model's short name in lower case.
 std::string variantName(const sim::ProbeVariant& variant);
 
 }  // namespace emulator

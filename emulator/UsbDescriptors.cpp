@@ -46,7 +46,7 @@ std::vector<InterfaceLayout> interfacesOf(const sim::VirtualDevice& device) {
     const auto* probe = dynamic_cast<const sim::VirtualProbe*>(&device);
     if (!probe)
         return {InterfaceLayout{}};
-    sim::VirtualBus scratchBus;
+    sim::VirtualBus scratchBus(platform::steadyClock());  // nothing here waits
     const std::string path =
         scratchBus.attach(sim::makeProbe(probe->variant().productId, "scratch"));
     const std::unique_ptr<platform::UsbDevice> handle = scratchBus.openUsbDevice(path);

@@ -24,6 +24,7 @@
 #include "emulator/EmulatedUsb.h"
 #include "emulator/EmulatorOptions.h"
 #include "emulator/ProbeReport.h"
+#include "platform/Clock.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 
@@ -128,7 +129,8 @@ pid_t spawn(const std::vector<std::string>& command, const std::vector<std::stri
 }
 
 int run(const emulator::EmulatorOptions& options) {
-    emulator::EmulatedUsb usb;
+    // The probes keep real time: the program is another process, on the steady clock.
+    emulator::EmulatedUsb usb(platform::steadyClock());
     std::vector<WatchedProbe> probes;
     for (const emulator::ProbeOption& option : options.probes)
         probes.push_back(plugIn(usb, option));

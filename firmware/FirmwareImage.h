@@ -5,6 +5,7 @@
 #include <string>
 
 #include "firmware/FirmwareImageHeader.h"
+#include "link/ProbeModels.h"
 #include "link/USBDeviceInfo.h"
 
 // One row of the firmware catalogue: a probe variant and the image the program installs into
@@ -19,11 +20,16 @@ struct FirmwareImage {
     bool reopenAfterConnect;      // a probe running firmware must be reconnected to its loader
 };
 
-// The images the program carries, one per supported probe variant.
-extern const std::array<FirmwareImage, 5> firmwareCatalogue;
+// The images the program carries, one per supported probe variant: the probe models that have an
+// image, in the order of the probe model table. Constant from before main to after it: any thread
+// may read it, and everything below, at any time.
+extern const std::array<FirmwareImage, modelsWithImage> firmwareCatalogue;
 
 // The catalogue row for the probe `device`, or null when the probe is not supported. Pure.
 const FirmwareImage* findFirmwareImage(const USBDeviceInfo& device);
+
+// The probe model whose image `row` is, or null for a row that is not the catalogue's.
+const ProbeModel* probeModelOf(const FirmwareImage& row);
 
 // An image is usable when it holds at least a header and opens with the magic word. The payload
 // CRC is the probe's to check.

@@ -1,7 +1,5 @@
 #include "firmware/ProbeReturn.h"
 
-#include "platform/Clock.h"
-
-void sleepBeforeAttempt(unsigned /*attempt*/, unsigned /*attempts*/, uint32_t ms) {
-    platform::currentClock().sleepMs(ms);
+ReturnPause sleepingOn(platform::Clock& clock) {
+    return [&clock](unsigned, unsigned, uint32_t ms) { clock.sleepMs(ms); };
 }

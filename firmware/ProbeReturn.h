@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/Clock.h"
 #include "platform/HException.h"
 
 // Waiting for a probe that left the bus to come back: after restarting into its loader for an
@@ -14,14 +15,15 @@ inline constexpr unsigned probeReturnAttempts = 11;
 inline constexpr uint32_t probeReturnPauseMs = 1000;
 
 // Waits `ms` before try number `attempt` (from 1) of `attempts`. The window pumps its events
-// meanwhile; everything else sleeps on the process clock (sleepBeforeAttempt).
+// meanwhile; everything else sleeps on its clock (sleepingOn).
 using ReturnPause = std::function<void(unsigned attempt, unsigned attempts, uint32_t ms)>;
-void sleepBeforeAttempt(unsigned attempt, unsigned attempts, uint32_t ms);
+ReturnPause sleepingOn(platform::Clock& clock);
 
 // Runs `attempt` until it returns without an HException, at most probeReturnAttempts times, each
-// try preceded by a pause of probeReturnPauseMs. The last try's HException propagates.
+// try preceded by a pause of probeReturnPauseMs. The last try's HException propagates. Keeps
+// nothing of its own: waits on several threads at once are independent.
 template <typename Attempt>
-auto awaitProbeReturn(Attempt&& attempt, const ReturnPause& pause = sleepBeforeAttempt) {
+auto awaitProbeReturn(Attempt&& attempt, const ReturnPause& pause) {
     for (unsigned tried = 1;; ++tried) {
         pause(tried, probeReturnAttempts, probeReturnPauseMs);
         try {

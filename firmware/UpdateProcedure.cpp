@@ -4,32 +4,19 @@
 #include "firmware/UserMessages.h"
 #include "link/openDataLink.h"
 #include "loader/LoaderProtocol.h"
-#include "platform/Clock.h"
 #include "platform/HException.h"
 
 namespace {
-
-struct Phase {
-    const char* taskdesc;
-    uint32_t block;
-    const char* prefix;
-};
-
-constexpr Phase erasePhase{"Erasing memory, do not remove Velantrix", 0x2000, "Erase failed : "};
-constexpr Phase downloadPhase{"Downloading firmware, do not remove Velantrix", 0x1000,
-                              "Download failed : "};
-constexpr Phase verifyPhase{"Verifying firmware", 0x2000, "Verify failed : "};
-constexpr Phase checkPhase{"Checking firmware", 0x2000, "Check failed : "};
 
 constexpr unsigned linkTimeoutMs = 60000;
 
 // Full blocks in a loop, then whatever is left in one request, with progress after each. A
 // request answers whether to go on; the phase answers whether it went through to the end.
 template <typename Request>
-bool runPhase(const Phase& phase, uint32_t address, uint32_t size, const uint8_t* data,
+bool runPhase(const UpdatePhase& phase, uint32_t address, uint32_t size, const uint8_t* data,
               const UpdateProgress& progress, Request request) {
     try {
-        progress(0, static_cast<int>(size), phase.taskdesc, "bytes");
+        progress(0, static_cast<int>(size), phase.taskdesc, messages::progressUnits);
         uint32_t done = 0;
         uint32_t remaining = size;
         while (remaining > phase.block) {
@@ -80,7 +67,7 @@ void verifyImage(HDataLink& link, uint32_t address, uint32_t size, const uint8_t
     runPhase(verifyPhase, address, size, data, progress,
              [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
                  if (!crcCheck(link, at, n, bytes))
-                     throw HException("crc check mismatch");
+                     throw HException(messages::crcMismatch);
                  return true;
              });
 }
@@ -97,20 +84,21 @@ UpdatePhases standardPhases(const UpdateProgress& progress) {
             }};
 }
 
-std::unique_ptr<HDataLink> openUpdateLink(const USBDeviceInfo& device) {
-    std::unique_ptr<HDataLink> link = openDataLink(device);
+std::unique_ptr<HDataLink> openUpdateLink(platform::Context context, const USBDeviceInfo& device) {
+    std::unique_ptr<HDataLink> link = openDataLink(context, device);
     if (!link)
         throw HException(messages::noUsbLink);
     link->setTimeout(linkTimeoutMs);
     return link;
 }
 
-void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                   bool firmwareInstalled, const FirmwareImage& row, const ReturnPause& pause) {
+void connectLoader(platform::Context context, std::unique_ptr<HDataLink>& link,
+                   const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                   const ReturnPause& pause) {
     if (!(firmwareInstalled && row.reopenAfterConnect)) {
         // A reopen that failed earlier may have left the panel without a link.
         if (!link)
-            link = openUpdateLink(device);
+            link = openUpdateLink(context, device);
         loaderConnect(*link);
         return;
     }
@@ -122,22 +110,23 @@ void connectLoader(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device
         } catch (HException&) {
         }
     }
+    const ReturnPause wait = pause ? pause : sleepingOn(context.clock);
     awaitProbeReturn(
         [&] {
-            link = openUpdateLink(device);
+            link = openUpdateLink(context, device);
             loaderConnect(*link);
         },
         [&](unsigned attempt, unsigned attempts, uint32_t ms) {
             // The old link goes before the pause: the probe is leaving under it.
             link.reset();
-            pause(attempt, attempts, ms);
+            wait(attempt, attempts, ms);
         });
 }
 
-bool holdsImage(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                bool firmwareInstalled, const FirmwareImage& row, const UpdateProgress& progress,
-                const ReturnPause& pause) {
-    connectLoader(link, device, firmwareInstalled, row, pause);
+bool holdsImage(platform::Context context, std::unique_ptr<HDataLink>& link,
+                const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                const UpdateProgress& progress, const ReturnPause& pause) {
+    connectLoader(context, link, device, firmwareInstalled, row, pause);
     const bool same = runPhase(checkPhase, row.address, row.size, row.data, progress,
                                [&](uint32_t at, uint32_t n, const uint8_t* bytes) {
                                    return crcCheck(*link, at, n, bytes);
@@ -146,10 +135,10 @@ bool holdsImage(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
     return same;
 }
 
-void installFirmware(std::unique_ptr<HDataLink>& link, const USBDeviceInfo& device,
-                     bool firmwareInstalled, const FirmwareImage& row, const UpdatePhases& phases,
-                     const ReturnPause& pause) {
-    connectLoader(link, device, firmwareInstalled, row, pause);
+void installFirmware(platform::Context context, std::unique_ptr<HDataLink>& link,
+                     const USBDeviceInfo& device, bool firmwareInstalled, const FirmwareImage& row,
+                     const UpdatePhases& phases, const ReturnPause& pause) {
+    connectLoader(context, link, device, firmwareInstalled, row, pause);
     phases.erase(*link, row.address, row.size);
     phases.download(*link, row.address, row.size, row.data);
     phases.verify(*link, row.address, row.size, row.data);

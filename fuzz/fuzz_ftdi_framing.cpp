@@ -26,11 +26,12 @@ std::vector<uint8_t> payloadOf(const std::vector<uint8_t>& raw, std::size_t pack
 // A bridge whose transfers deliver the input, a millisecond each, so that time runs out at last.
 class Bridge final : public Ftd2xxDataLink {
 public:
-    explicit Bridge(FuzzedDataProvider& source) : Ftd2xxDataLink(0), input(source) {}
+    Bridge(platform::Clock& clock, FuzzedDataProvider& source)
+        : Ftd2xxDataLink(clock, 0), input(source) {}
     int write(const void*, unsigned length) override { return static_cast<int>(length); }
     bool vendorRequest(uint8_t, uint16_t, uint16_t) override { return true; }
     int rawRead(void* buffer, unsigned length) override {
-        platform::currentClock().sleepMs(1);
+        clock().sleepMs(1);
         const std::vector<uint8_t> bytes =
             input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<unsigned>(0, length));
         std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(buffer));
@@ -62,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     require(stripFtdiStatus(raw, room, packetSize) == expected.size());
     require(std::equal(expected.begin(), expected.end(), room.begin()));
 
-    sim::VirtualClockScope clock;
-    Bridge bridge(input);
+    sim::VirtualClock clock;
+    Bridge bridge(clock, input);
     bridge.setTimeout(input.ConsumeIntegralInRange<unsigned>(0, 20));
     std::vector<uint8_t> received;
     for (int i = 0; i < 3; ++i) {

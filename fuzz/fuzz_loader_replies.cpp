@@ -22,7 +22,8 @@ namespace {
 
 class FuzzedLink final : public HDataLink {
 public:
-    explicit FuzzedLink(FuzzedDataProvider& source) : input(source) {}
+    FuzzedLink(platform::Clock& clock, FuzzedDataProvider& source)
+        : HDataLink(clock), input(source) {}
     int write(const void*, unsigned length) override {
         return input.ConsumeIntegral<uint8_t>() < 0xF0
                    ? static_cast<int>(length)
@@ -57,8 +58,8 @@ const std::string messages =
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    sim::VirtualClockScope clock;  // the pauses of a busy connect
-    FuzzedLink link(input);
+    sim::VirtualClock clock;  // the pauses of a busy connect
+    FuzzedLink link(clock, input);
     std::vector<uint8_t> image(input.ConsumeIntegralInRange<std::size_t>(0, 300), 0x5A);
     const auto length = static_cast<uint32_t>(image.size());
     LoaderInfo read;

@@ -20,8 +20,8 @@ bool passes(uint32_t filter, uint16_t id) {
 // buffer of 512 UTF-16 units, cleared before each so that a query cannot leave an earlier answer
 // behind. A serial number whose first unit is 0x100 or above is no 8-bit text, and the one from
 // the instance identifier stays.
-void refineFromHidDevice(USBDeviceInfo& record) {
-    const auto device = platform::currentPlatform().openHidDevice(record.devicePath);
+void refineFromHidDevice(platform::Platform& platform, USBDeviceInfo& record) {
+    const auto device = platform.openHidDevice(record.devicePath);
     if (!device)
         return;
     std::array<uint16_t, 512> buffer;
@@ -40,20 +40,21 @@ void refineFromHidDevice(USBDeviceInfo& record) {
 
 }  // namespace
 
-std::vector<DeviceInterfaceNode> listDeviceInterfaces(platform::InterfaceClass cls) {
+std::vector<DeviceInterfaceNode> listDeviceInterfaces(platform::Context context,
+                                                      platform::InterfaceClass cls) {
     std::vector<DeviceInterfaceNode> nodes;
-    for (auto& slot : platform::currentPlatform().listInterfaces(cls, maxListedInterfaces)) {
+    for (auto& slot : context.platform.listInterfaces(cls, maxListedInterfaces)) {
         if (slot)
             nodes.push_back(std::move(*slot));
     }
     return nodes;
 }
 
-std::vector<USBDeviceInfo> enumerateUSBDevices(uint32_t kind, uint32_t vendorFilter,
-                                               uint32_t productFilter) {
+std::vector<USBDeviceInfo> enumerateUSBDevices(platform::Context context, uint32_t kind,
+                                               uint32_t vendorFilter, uint32_t productFilter) {
     const platform::InterfaceClass cls = interfaceKindFor(kind).interfaceClass;
     std::vector<USBDeviceInfo> records;
-    for (auto& node : listDeviceInterfaces(cls)) {
+    for (auto& node : listDeviceInterfaces(context, cls)) {
         auto ids = parseInstanceId(node.instanceId);
         if (!ids || !passes(vendorFilter, ids->vendorId) || !passes(productFilter, ids->productId))
             continue;
@@ -66,10 +67,15 @@ std::vector<USBDeviceInfo> enumerateUSBDevices(uint32_t kind, uint32_t vendorFil
         record.interfaceKind = kind;
         record.devicePath = std::move(node.devicePath);
         if (cls == platform::InterfaceClass::Hid)
-            refineFromHidDevice(record);
+            refineFromHidDevice(context.platform, record);
         records.push_back(std::move(record));
     }
     return records;
+}
+
+std::vector<USBDeviceInfo> enumerateUSBDevices(uint32_t kind, uint32_t vendorFilter,
+                                               uint32_t productFilter) {
+    return enumerateUSBDevices(platform::systemContext(), kind, vendorFilter, productFilter);
 }
 
 std::vector<USBDeviceInfo> selectDevices(const std::vector<USBDeviceInfo>& devices,

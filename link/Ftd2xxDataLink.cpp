@@ -6,7 +6,7 @@
 #include <span>
 
 #include "link/FtdiFraming.h"
-#include "platform/Clock.h"
+#include "link/LinkMessages.h"
 #include "platform/HException.h"
 
 namespace {
@@ -26,7 +26,8 @@ const FtdiChannel& ftdiChannelFor(int argument) {
     return kChannels[0];
 }
 
-Ftd2xxDataLink::Ftd2xxDataLink(int channelArgument) {
+Ftd2xxDataLink::Ftd2xxDataLink(platform::Clock& clock, int channelArgument)
+    : Ftd2xxDataLinkInterface(clock) {
     const FtdiChannel& row = ftdiChannelFor(channelArgument);
     channel = row.channel;
     channelIndex = row.channelIndex;
@@ -42,7 +43,7 @@ int Ftd2xxDataLink::read(void* buffer, unsigned length) {
         return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     unsigned remaining = length;
-    const uint32_t start = platform::currentClock().tickMs();
+    const uint32_t start = clock().tickMs();
     for (;;) {
         if (rxCount > 0) {
             const unsigned take = std::min(remaining, static_cast<unsigned>(rxCount));
@@ -67,20 +68,20 @@ int Ftd2xxDataLink::read(void* buffer, unsigned length) {
                 continue;
         }
         // Only a pass without payload may end the read, so a steady stream is never cut short.
-        if (static_cast<uint32_t>(platform::currentClock().tickMs() - start) > readTimeout)
+        if (static_cast<uint32_t>(clock().tickMs() - start) > readTimeout)
             return static_cast<int>(length - remaining);
     }
 }
 
 void Ftd2xxDataLink::purge() {
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, "cannot purge RX");
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, "cannot purge TX");
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, messages::cannotPurgeRx);
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, messages::cannotPurgeTx);
     dropBufferedPayload();
 }
 
 void Ftd2xxDataLink::setBitMode(uint8_t mask, uint8_t mode) {
     requireVendorRequest(ftdi::kRequestSetBitMode, static_cast<uint16_t>(mask + 256 * mode),
-                         "cannot set bit mode");
+                         messages::cannotSetBitMode);
 }
 
 std::string Ftd2xxDataLink::description() const {

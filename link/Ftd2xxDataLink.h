@@ -30,7 +30,8 @@ inline constexpr uint8_t kRequestSetBitMode = 0x0B;
 }  // namespace ftdi
 
 // The FTDI side of a bridge link: vendor requests and removal of the status bytes the bridge
-// puts in front of every bulk IN packet, over two transport hooks that a subclass supplies.
+// puts in front of every bulk IN packet, over two transport hooks that a subclass supplies. Its
+// read time-out runs on the link's clock. One thread at a time, as every link.
 class Ftd2xxDataLink : public Ftd2xxDataLinkInterface {
 public:
     static constexpr std::size_t kRxBufferSize = 4096;
@@ -52,7 +53,7 @@ public:
     virtual bool vendorRequest(uint8_t request, uint16_t value, uint16_t index) = 0;
 
 protected:
-    explicit Ftd2xxDataLink(int channelArgument);
+    Ftd2xxDataLink(platform::Clock& clock, int channelArgument);
 
     // Issues `request` on this channel and throws `message` when the bridge refuses it.
     void requireVendorRequest(uint8_t request, uint16_t value, const char* message);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Clock.h"
+
 // Root of device I/O: a byte stream in both directions. Counts are signed, -1 for failure.
 class HIOInterface {
 public:
@@ -19,9 +21,15 @@ public:
 };
 
 // A data link to one probe. Open exactly while the object lives: constructors open or throw
-// HException, destructors close.
+// HException, destructors close. A link waits on the clock it was made with, and answers it, so
+// that whatever talks over it keeps the same time. One thread at a time: links to different
+// probes may work on several threads at once, one link never.
 class HDataLink : public HIOInterface {
 public:
+    explicit HDataLink(platform::Clock& runsOn) : linkClock(runsOn) {}
+
+    platform::Clock& clock() const { return linkClock; }
+
     // Discards data pending in either direction. Links that can refuse throw HException.
     virtual void purge();
     virtual void setTimeouts(unsigned readMs, unsigned writeMs);
@@ -42,11 +50,16 @@ protected:
     // Every wait of both links is bounded by readTimeout; writeTimeout is kept for the interface.
     uint32_t readTimeout = 1000;
     uint32_t writeTimeout = 1000;
+
+private:
+    platform::Clock& linkClock;
 };
 
 // The operations that only an FTDI bridge link has.
 class Ftd2xxDataLinkInterface : public HDataLink {
 public:
+    using HDataLink::HDataLink;
+
     virtual void setBitMode(uint8_t mask, uint8_t mode) = 0;
     virtual std::string description() const = 0;
 };

@@ -3,6 +3,7 @@
 #include <array>
 #include <climits>
 
+#include "link/LinkMessages.h"
 #include "platform/HException.h"
 
 namespace {
@@ -17,18 +18,19 @@ bool isListedDevice(platform::UsbDevice& device, const USBDeviceInfo& info) {
 
 }  // namespace
 
-USBDataLink::USBDataLink(const USBDeviceInfo& info, uint8_t outPipe_, uint8_t inPipe_)
-    : outPipe(outPipe_), inPipe(inPipe_) {
-    auto opened = platform::currentPlatform().openUsbDevice(info.devicePath);
+USBDataLink::USBDataLink(platform::Context context, const USBDeviceInfo& info, uint8_t outPipe_,
+                         uint8_t inPipe_)
+    : HDataLink(context.clock), outPipe(outPipe_), inPipe(inPipe_) {
+    auto opened = context.platform.openUsbDevice(info.devicePath);
     // The path names a port: whatever is plugged in there now is opened. Anything but the device
     // that was listed is left alone, since an update would erase and write it.
     if (!opened || !isListedDevice(*opened, info))
-        throw HException("Cannot open USB driver");
+        throw HException(messages::cannotOpenUsb);
     // Both pipes must belong to one interface: that is the one interface this link claims.
     const int interfaceNumber = opened->interfaceOfEndpoint(inPipe);
     if (interfaceNumber < 0 || opened->interfaceOfEndpoint(outPipe) != interfaceNumber ||
         !opened->claimInterface(interfaceNumber))
-        throw HException("Cannot claim USB interface");  // `opened` closes the device
+        throw HException(messages::cannotClaimInterface);  // `opened` closes the device
     device = std::move(opened);
 }
 

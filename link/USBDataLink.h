@@ -5,18 +5,20 @@
 
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
-#include "platform/Platform.h"
+#include "platform/Context.h"
 
 // A data link over one bulk OUT and one bulk IN pipe of a probe served by the generic USB
-// driver. Also the carrier inside the FTDI link, which uses its control transfers.
+// driver. Also the carrier inside the FTDI link, which uses its control transfers. One thread at
+// a time, as every link.
 class USBDataLink : public HDataLink {
 public:
-    // Opens `device.devicePath` and claims the interface that owns both pipes. Throws
-    // HException "Cannot open USB driver" when the path does not lead to a device that can be
-    // opened, or leads to another device than `device` (ids, and serial number when it has one),
-    // and "Cannot claim USB interface" (device closed again) when the interface cannot
-    // be had.
-    USBDataLink(const USBDeviceInfo& device, uint8_t outPipe, uint8_t inPipe);
+    // Opens `device.devicePath` on the context's platform and claims the interface that owns both
+    // pipes; the link runs on the context's clock. Throws HException "Cannot open USB driver"
+    // when the path does not lead to a device that can be opened, or leads to another device
+    // than `device` (ids, and serial number when it has one), and "Cannot claim USB interface"
+    // (device closed again) when the interface cannot be had.
+    USBDataLink(platform::Context context, const USBDeviceInfo& device, uint8_t outPipe,
+                uint8_t inPipe);
     ~USBDataLink() override;
 
     // One bulk transfer of the full length each, bounded by readTimeout in both directions.

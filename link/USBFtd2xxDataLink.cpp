@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "link/LinkMessages.h"
 #include "platform/HException.h"
 
 namespace {
@@ -12,18 +13,19 @@ constexpr uint8_t kToDevice = 0x00;
 constexpr uint8_t kLatencyMs = 1;
 }  // namespace
 
-USBFtd2xxDataLink::USBFtd2xxDataLink(const USBDeviceInfo& device, int channelArgument)
-    : Ftd2xxDataLink(channelArgument),
-      usbLink(std::make_unique<USBDataLink>(device, outPipe, inPipe)) {
+USBFtd2xxDataLink::USBFtd2xxDataLink(platform::Context context, const USBDeviceInfo& device,
+                                     int channelArgument)
+    : Ftd2xxDataLink(context.clock, channelArgument),
+      usbLink(std::make_unique<USBDataLink>(context, device, outPipe, inPipe)) {
     // From here on a throw destroys usbLink, which closes the device.
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kResetChannel, "cannot reset FTDI device");
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kResetChannel, messages::cannotResetBridge);
 
     // Whatever the channel still held from before the reset; the result does not matter.
     std::array<uint8_t, 2> drained{};
     read(drained.data(), static_cast<unsigned>(drained.size()));
 
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, "cannot purge TX");
-    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, "cannot purge RX");
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeTx, messages::cannotPurgeTx);
+    requireVendorRequest(ftdi::kRequestReset, ftdi::kPurgeRx, messages::cannotPurgeRx);
     // The drain may have left payload behind; it predates the purge and must not reach the
     // first reader.
     dropBufferedPayload();
@@ -32,7 +34,7 @@ USBFtd2xxDataLink::USBFtd2xxDataLink(const USBDeviceInfo& device, int channelArg
     write(zeros.data(), static_cast<unsigned>(zeros.size()));
     write(zeros.data(), static_cast<unsigned>(zeros.size()));
 
-    requireVendorRequest(ftdi::kRequestSetLatencyTimer, kLatencyMs, "Cannot set latency timer");
+    requireVendorRequest(ftdi::kRequestSetLatencyTimer, kLatencyMs, messages::cannotSetLatency);
 }
 
 USBFtd2xxDataLink::~USBFtd2xxDataLink() = default;

@@ -1,10 +1,9 @@
 #include "link/WatchedDeviceListing.h"
 
 #include "link/DeviceEnumeration.h"
-#include "platform/Clock.h"
 
-WatchedDeviceListing::WatchedDeviceListing()
-    : watch(platform::currentPlatform().watchDevices(platform::InterfaceClass::UsbDevice)) {}
+WatchedDeviceListing::WatchedDeviceListing(platform::Context on)
+    : context(on), watch(context.platform.watchDevices(platform::InterfaceClass::UsbDevice)) {}
 
 WatchedDeviceListing::~WatchedDeviceListing() = default;
 
@@ -12,9 +11,9 @@ const std::vector<USBDeviceInfo>& WatchedDeviceListing::devices() {
     // The watch is asked first and every time: what it reports now is in the listing below, and
     // must not make the next call list again.
     const bool changed = !watch || watch->mayHaveChanged();
-    const uint32_t now = platform::currentClock().tickMs();
+    const uint32_t now = context.clock.tickMs();
     if (changed || !listedAtMs || now - *listedAtMs >= kRelistMs) {
-        listed = enumerateUSBDevices(0, anyUsbId, anyUsbId);
+        listed = enumerateUSBDevices(context, 0, anyUsbId, anyUsbId);
         listedAtMs = now;
     }
     return listed;

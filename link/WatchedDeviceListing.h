@@ -6,16 +6,18 @@
 #include <vector>
 
 #include "link/USBDeviceInfo.h"
-#include "platform/Platform.h"
+#include "platform/Context.h"
 
-// Every present USB device as enumerateUSBDevices(0, anyUsbId, anyUsbId) lists it, for a caller
-// that asks once a second for as long as it runs. Listing walks sysfs, device by device; the
-// platform's watch says when anything came or went, so the last listing is handed out again
-// until it does.
+// Every present USB device as enumerateUSBDevices(context, 0, anyUsbId, anyUsbId) lists it, for a
+// caller that asks once a second for as long as it runs. Listing walks sysfs, device by device;
+// the platform's watch says when anything came or went, so the last listing is handed out again
+// until it does. Made, asked and destroyed on one thread, which its watch requires; another
+// thread that needs a listing lists for itself or makes a listing of its own.
 class WatchedDeviceListing {
 public:
-    // Makes the watch on the process's platform now; lists on the first call.
-    WatchedDeviceListing();
+    // Makes the watch on the context's platform now; lists on the first call. The listing's age
+    // is read from the context's clock.
+    explicit WatchedDeviceListing(platform::Context context);
     ~WatchedDeviceListing();
     WatchedDeviceListing(const WatchedDeviceListing&) = delete;
     WatchedDeviceListing& operator=(const WatchedDeviceListing&) = delete;
@@ -30,6 +32,7 @@ public:
     static constexpr uint32_t kRelistMs = 30000;
 
 private:
+    const platform::Context context;
     std::unique_ptr<platform::DeviceWatch> watch;
     std::vector<USBDeviceInfo> listed;
     std::optional<uint32_t> listedAtMs;

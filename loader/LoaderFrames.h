@@ -6,6 +6,7 @@
 #include <span>
 
 #include "loader/LoaderInfo.h"
+#include "loader/LoaderMessages.h"
 
 // The loader's byte frames, apart from any link: building requests and judging replies. Plain
 // functions over bytes, so they can be exercised and fuzzed without a probe.
@@ -38,29 +39,28 @@ struct LoaderCommand {
     bool busyMeansRetry;  // status 0xFF is "busy, ask again" rather than success
 };
 
-inline constexpr LoaderCommand connectCommand{
-    .tag = 0x01,
-    .replySize = statusReplySize,
-    .unexpectedTagMessage = "connect failed, unexpected tag returned",
-    .failedMessage = "connect failed",
-    .busyMeansRetry = true};
+inline constexpr LoaderCommand connectCommand{.tag = 0x01,
+                                              .replySize = statusReplySize,
+                                              .unexpectedTagMessage = messages::connectWrongTag,
+                                              .failedMessage = messages::connectFailed,
+                                              .busyMeansRetry = true};
 inline constexpr LoaderCommand disconnectCommand{
     .tag = 0x02,
     .replySize = statusReplySize,
-    .unexpectedTagMessage = "disconnect failed, unexpected tag returned",
-    .failedMessage = "disconnect failed",
+    .unexpectedTagMessage = messages::disconnectWrongTag,
+    .failedMessage = messages::disconnectFailed,
     .busyMeansRetry = false};
 inline constexpr LoaderCommand memoryWriteCommand{
     .tag = 0x03,
     .replySize = statusReplySize,
-    .unexpectedTagMessage = "memory write failed, unexpected tag returned",
-    .failedMessage = "memory write failed",
+    .unexpectedTagMessage = messages::memoryWriteWrongTag,
+    .failedMessage = messages::memoryWriteFailed,
     .busyMeansRetry = false};
 inline constexpr LoaderCommand memoryEraseCommand{
     .tag = 0x05,
     .replySize = statusReplySize,
-    .unexpectedTagMessage = "memory erase failed, unexpected tag returned",
-    .failedMessage = "memory erase failed",
+    .unexpectedTagMessage = messages::memoryEraseWrongTag,
+    .failedMessage = messages::memoryEraseFailed,
     .busyMeansRetry = false};
 // The CRC reply's first two bytes carry nothing the host relies on.
 inline constexpr LoaderCommand crcCheckCommand{.tag = 0x07,
@@ -72,7 +72,7 @@ inline constexpr LoaderCommand crcCheckCommand{.tag = 0x07,
 inline constexpr LoaderCommand getLoaderInfoCommand{
     .tag = 0x08,
     .replySize = loaderInfoReplySize,
-    .unexpectedTagMessage = "get loader info failed, unexpected tag returned",
+    .unexpectedTagMessage = messages::loaderInfoWrongTag,
     .failedMessage = nullptr,
     .busyMeansRetry = false};
 

@@ -6,15 +6,11 @@
 
 #include "loader/Crc32.h"
 #include "loader/LoaderFrames.h"
+#include "loader/LoaderMessages.h"
 #include "loader/PreciseDelay.h"
 #include "platform/HException.h"
 
 namespace {
-
-const char* const writeTimedOut = "write timed out";
-const char* const readTimedOut = "hardware error: target JTAG adapter data link read timed out";
-// crcCheck has no failure of its own on the wire; this one is only for a missing host buffer.
-const char* const crcCheckRefused = "crc check failed";
 
 // The tenth busy reply to connect ends the attempt.
 constexpr int connectBusyLimit = 10;
@@ -29,7 +25,7 @@ bool transferred(int result, std::size_t expected) {
 void send(HDataLink& link, std::span<const uint8_t> bytes) {
     const int result = link.write(bytes.data(), static_cast<unsigned>(bytes.size()));
     if (!transferred(result, bytes.size()))
-        throw HException(writeTimedOut);
+        throw HException(messages::writeTimedOut);
 }
 
 using Reply = std::array<uint8_t, largestReplySize>;
@@ -38,7 +34,7 @@ Reply receive(HDataLink& link, const LoaderCommand& command) {
     Reply reply{};
     const int result = link.read(reply.data(), static_cast<unsigned>(command.replySize));
     if (!transferred(result, command.replySize))
-        throw HException(readTimedOut);
+        throw HException(messages::readTimedOut);
     return reply;
 }
 
@@ -74,7 +70,7 @@ void loaderConnect(HDataLink& link) {
         }
         if (busyReplies == connectBusyLimit)
             throw HException(connectCommand.failedMessage);
-        preciseDelay(busyPauseMs);
+        preciseDelay(link.clock(), busyPauseMs);
         link.purge();
         send(link, request);
     }
@@ -104,7 +100,7 @@ void memoryWrite(HDataLink& link, uint32_t address, uint32_t length, const uint8
 
 bool crcCheck(HDataLink& link, uint32_t address, uint32_t length, const uint8_t* data) {
     if (length != 0 && !data)
-        throw HException(crcCheckRefused);
+        throw HException(messages::crcCheckRefused);
     send(link, memoryRequest(crcCheckCommand, address, length));
     // Computed while the probe works on its own sum.
     const uint32_t hostCrc = crc32(data, length);

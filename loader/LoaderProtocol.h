@@ -7,10 +7,11 @@
 
 // The host side of the probe loader's commands. Each call is one complete request/reply exchange
 // over `link`, bounded by the link's time-out; it returns normally or throws HException with a
-// message fit for the user. The link stays open either way.
+// message fit for the user. The link stays open either way. The commands keep no state of their
+// own: two links may be worked on two threads at once.
 
-// Opens the conversation. A busy loader is asked again after a pause of a second, ten times in
-// all.
+// Opens the conversation. A busy loader is asked again after a pause of a second on the link's
+// clock, ten times in all.
 void loaderConnect(HDataLink& link);
 void loaderDisconnect(HDataLink& link);
 

@@ -2,8 +2,6 @@
 
 #include <limits>
 
-#include "platform/Clock.h"
-
 namespace {
 
 // Counter ticks in `ms` milliseconds, ms * frequency / 1000 without rounding: taken apart as
@@ -23,8 +21,7 @@ int64_t deadlineAfter(int64_t start, uint32_t ms, int64_t frequency) {
 
 }  // namespace
 
-void preciseDelay(uint32_t ms) {
-    platform::Clock& clock = platform::currentClock();
+void preciseDelay(platform::Clock& clock, uint32_t ms) {
     const int64_t frequency = clock.counterFrequency();
     if (frequency <= 0) {
         clock.sleepMs(ms);

@@ -31,24 +31,11 @@ public:
     int64_t counterFrequency() override { return 1'000'000'000; }
 };
 
-std::unique_ptr<Clock>& installed() {
-    static std::unique_ptr<Clock> instance;
-    return instance;
-}
-
 }  // namespace
 
-Clock& currentClock() {
-    auto& instance = installed();
-    if (!instance)
-        instance = std::make_unique<SteadyClock>();
-    return *instance;
-}
-
-std::unique_ptr<Clock> installClock(std::unique_ptr<Clock> replacement) {
-    auto previous = std::move(installed());
-    installed() = std::move(replacement);
-    return previous;
+Clock& steadyClock() {
+    static SteadyClock steady;
+    return steady;
 }
 
 }  // namespace platform

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 namespace platform {
 
 // Time as the program sees it. The program uses the steady clock; tests use a virtual clock
-// whose sleeps advance time at once.
+// whose sleeps advance time at once. A clock handed to several threads is called from all of them
+// at once: the steady clock and sim's virtual clock allow that, and each sleep blocks only its
+// caller.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -22,10 +23,8 @@ public:
     virtual int64_t counterFrequency() = 0;
 };
 
-// The clock of this process: the steady clock unless another one was installed.
-Clock& currentClock();
-
-// Makes `replacement` the clock of this process and hands back the previous one.
-std::unique_ptr<Clock> installClock(std::unique_ptr<Clock> replacement);
+// The program's one clock: std::chrono::steady_clock, with the thread's own sleeps. Nothing
+// replaces it: code that is to run on other time is handed another clock.
+Clock& steadyClock();
 
 }  // namespace platform

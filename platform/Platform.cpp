@@ -2,28 +2,13 @@
 
 namespace platform {
 
-namespace {
-std::unique_ptr<Platform>& installed() {
-    static std::unique_ptr<Platform> instance;
-    return instance;
-}
-}  // namespace
-
 std::unique_ptr<DeviceWatch> Platform::watchDevices(InterfaceClass) {
     return nullptr;
 }
 
-Platform& currentPlatform() {
-    auto& instance = installed();
-    if (!instance)
-        instance = makeSystemPlatform();
-    return *instance;
-}
-
-std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> replacement) {
-    auto previous = std::move(installed());
-    installed() = std::move(replacement);
-    return previous;
+Platform& systemPlatform() {
+    static const std::unique_ptr<Platform> system = makeSystemPlatform();
+    return *system;
 }
 
 }  // namespace platform

@@ -11,8 +11,12 @@
 
 // The narrow seam between the program and the operating system. The program runs on the backend
 // of the system it was built for (platform/linux: libudev + libusb; platform/windows: SetupAPI,
-// WinUSB, hid.dll); tests, benchmarks and the emulator install a virtual bus. Nothing above this
-// layer knows which one it talks to.
+// WinUSB, hid.dll); tests, benchmarks and the emulator hand a virtual bus to what they drive
+// (platform/Context.h). Nothing above this layer knows which one it talks to.
+//
+// Threads: a Platform may be asked from several threads at once (each call lists or opens on its
+// own); what it hands out (UsbDevice, HidDevice, DeviceWatch) belongs to the caller and is used by
+// one thread at a time.
 namespace platform {
 
 // Device interface classes the enumeration can ask for.
@@ -26,7 +30,8 @@ struct UsbIdentity {
 };
 
 // An opened USB device. Destroying it releases the claimed interface and closes the device.
-// All calls block the calling thread; none throws.
+// All calls block the calling thread; none throws. One thread at a time: two devices may be used
+// from two threads at once, one device not.
 class UsbDevice {
 public:
     virtual ~UsbDevice() = default;
@@ -60,7 +65,7 @@ public:
 };
 
 // An opened HID device, for its string descriptors. Each query fills `buffer` (`bytes` long)
-// with a NUL-terminated UTF-16 text and answers true, or answers false.
+// with a NUL-terminated UTF-16 text and answers true, or answers false. One thread at a time.
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
@@ -70,7 +75,8 @@ public:
 };
 
 // Tells whether the present interfaces of one class may have changed. Made once and asked at
-// every tick, so the caller lists again only after something happened.
+// every tick, so the caller lists again only after something happened. Made, asked and destroyed
+// on one and the same thread (libudev's objects must never change threads).
 class DeviceWatch {
 public:
     virtual ~DeviceWatch() = default;
@@ -81,6 +87,7 @@ public:
     virtual bool mayHaveChanged() = 0;
 };
 
+// The operating system, or a stand-in for it. Every call may run on several threads at once.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -110,11 +117,8 @@ public:
 // it; the build links exactly one.
 std::unique_ptr<Platform> makeSystemPlatform();
 
-// The platform of this process. The system platform unless another one was installed.
-Platform& currentPlatform();
-
-// Makes `replacement` the platform of this process and hands back the previous one (null when
-// none had been made yet). Whoever builds the process decides; nothing outside code selects it.
-std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> replacement);
+// The program's one system platform, made on first use (from any thread) and kept until the
+// process ends. Nothing replaces it: code that is to run on another platform is handed one.
+Platform& systemPlatform();
 
 }  // namespace platform

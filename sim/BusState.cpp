@@ -40,7 +40,7 @@ void BusState::plug(Port& port, AttachReason reason) {
     port.attachment = nextAttachment++;
     port.sequence = nextSequence++;
     port.returnAtUs.reset();
-    port.device->attached(port.attachment, reason);
+    port.device->attached(port.attachment, reason, time);
 }
 
 void BusState::unplug(Port& port) {
@@ -52,7 +52,7 @@ void BusState::unplug(Port& port) {
 }
 
 void BusState::settle() {
-    const uint64_t now = nowUs();
+    const uint64_t now = nowUs(time);
     for (Port& port : ports) {
         if (port.returnAtUs && *port.returnAtUs <= now)
             plug(port, AttachReason::Reenumerated);
@@ -181,7 +181,7 @@ void BusState::deviceLeft(uint64_t attachment, BusEvent event, uint32_t returnAf
             continue;
         unplug(port);
         if (event == BusEvent::Reenumerating)
-            port.returnAtUs = nowUs() + uint64_t{returnAfterMs} * 1000;
+            port.returnAtUs = nowUs(time) + uint64_t{returnAfterMs} * 1000;
         return;
     }
 }

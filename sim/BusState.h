@@ -7,14 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "sim/VirtualDevice.h"
 
 namespace sim {
 
 // The bus's ports and attachments, shared between the bus and the handles it opened so that a
-// handle may outlive the bus. Every member locks.
+// handle may outlive the bus. Every member locks. Time (a device's return after re-enumerating)
+// is read from `clock`, which its devices are handed as they are plugged in.
 class BusState {
 public:
+    explicit BusState(platform::Clock& clock) : time(clock) {}
+
     struct Entry {
         std::string path;  // empty: an unreadable entry
         std::shared_ptr<VirtualDevice> device;
@@ -66,6 +70,7 @@ private:
     void settle();
     int freeDevnum() const;
 
+    platform::Clock& time;
     std::mutex mutex;
     std::vector<Port> ports;
     std::vector<uint64_t> unreadable;  // sequences of the unreadable entries

@@ -11,15 +11,11 @@ struct ImageSpec {
     uint16_t majorVersion = 1;
     uint16_t minorVersion = 0;
     std::string buildText = "Build: virtual";  // at most 39 characters are kept
-    uint32_t payloadSize = 4096;
-    uint32_t headerSize = 0x40;  // 0x40, or 0x48 with two extension words
-    uint32_t imageFormat = 1;
-    uint32_t seed = 1;  // payload bytes are a pseudo-random sequence
+    uint32_t payloadSize = 4096;               // pseudo-random bytes, the same every time
 };
 
-// An image in the firmware image format: the header (magic 0xCAFEF00D, header size, payload
-// size, payload CRC-32/BZIP2, format, version, NUL-terminated build text; little-endian), then
-// the payload.
+// An image in the firmware image format (firmware/FirmwareImageHeader.h): a header of 64 bytes
+// (format 1), then the payload.
 std::vector<uint8_t> buildFirmwareImage(const ImageSpec& spec);
 
 }  // namespace sim

@@ -55,13 +55,6 @@ uint32_t FlashMemory::word(uint32_t address) const {
     return readLe32(p);
 }
 
-uint16_t FlashMemory::halfWord(uint32_t address) const {
-    if (!contains(address, 2))
-        return 0xFFFF;
-    const uint8_t* p = cells.data() + (address - regionBase);
-    return readLe16(p);
-}
-
 void FlashMemory::load(uint32_t address, std::span<const uint8_t> data) {
     for (std::size_t i = 0; i < data.size(); ++i) {
         const uint64_t at = uint64_t{address} + i;

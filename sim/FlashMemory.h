@@ -29,7 +29,6 @@ public:
     std::vector<uint8_t> read(uint32_t address, uint32_t length) const;
     // Little-endian word; 0xFFFFFFFF (what erased flash reads) outside the region.
     uint32_t word(uint32_t address) const;
-    uint16_t halfWord(uint32_t address) const;
 
     // Stores bytes whatever was there (factory programming, test set-up); clipped to the region.
     void load(uint32_t address, std::span<const uint8_t> data);

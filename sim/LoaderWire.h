@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// The resident loader's command set as the probe sees it on the wire.
+// The resident loader's command set as the probe sees it on the wire. Written out here apart
+// from the program's own frames (loader/LoaderFrames.h) on purpose: the virtual probe is what
+// checks the program's side of the protocol, so it must not share the program's mistakes.
 //
 // Request (host to probe):
 //   offset 0  size 1  command tag

@@ -6,7 +6,7 @@ namespace sim {
 
 PassiveDevice::PassiveDevice(DeviceDescriptor descriptor) : own(std::move(descriptor)) {}
 
-void PassiveDevice::attached(uint64_t attachment, AttachReason) {
+void PassiveDevice::attached(uint64_t attachment, AttachReason, platform::Clock&) {
     std::lock_guard lock(mutex);
     current = attachment;
 }

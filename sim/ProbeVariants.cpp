@@ -34,16 +34,24 @@ UsbFaceKind faceOf(LinkKind link) {
     return UsbFaceKind::DescriptorOnly;
 }
 
+// A model the virtual hardware knows no memory map for gets a plain one: a region of 1 MiB
+// where the model's image goes, and loader 1.0. So a model added to the table can be tried on a
+// virtual probe (and the emulator) at once.
+Hardware hardwareOf(const ProbeModel& model) {
+    for (const Hardware& hardware : kHardware) {
+        if (hardware.productId == model.productId)
+            return hardware;
+    }
+    return {model.productId, model.imageAddress, 0x100000, 1, 0};
+}
+
 std::vector<ProbeVariant> makeVariants() {
     std::vector<ProbeVariant> variants;
-    for (const Hardware& hardware : kHardware) {
-        for (const ProbeModel& model : probeModels) {
-            if (model.productId != hardware.productId)
-                continue;
-            variants.push_back({model.productId, model.variantName, faceOf(model.link),
-                                hardware.flashBase, hardware.flashSize, model.reopenAfterConnect,
-                                hardware.loaderMajor, hardware.loaderMinor});
-        }
+    for (const ProbeModel& model : probeModels) {
+        const Hardware hardware = hardwareOf(model);
+        variants.push_back({model.productId, model.variantName, faceOf(model.link),
+                            hardware.flashBase, hardware.flashSize, model.reopenAfterConnect,
+                            hardware.loaderMajor, hardware.loaderMinor});
     }
     return variants;
 }

@@ -2,22 +2,13 @@
 
 #include <algorithm>
 
+#include "firmware/FirmwareImageHeader.h"
 #include "platform/LittleEndian.h"
 
 namespace sim {
 
 namespace {
 
-// Where the firmware image header keeps its fields (all little-endian), relative to the start
-// of the firmware region.
-constexpr uint32_t kHeaderMagic = 0;
-constexpr uint32_t kHeaderSize = 4;
-constexpr uint32_t kHeaderPayloadSize = 8;
-constexpr uint32_t kHeaderPayloadCrc = 12;
-constexpr uint32_t kHeaderFormat = 16;
-constexpr uint32_t kHeaderMajor = 20;
-constexpr uint32_t kHeaderMinor = 22;
-constexpr uint32_t kHeaderBuildText = 24;
 constexpr std::size_t kReportedBuildText = 36;
 constexpr std::size_t kInfoReplySize = 77;
 
@@ -84,7 +75,9 @@ LoaderReply ResidentLoader::execute(const LoaderRequest& request) {
 }
 
 // The information reply reports what the flash really holds at the start of the firmware region,
-// read field by field from the stored image header (erased flash reads 0xFF throughout):
+// read from the stored image header with the program's own description of it (erased flash
+// reads 0xFF throughout). The reply's own layout is the probe's, written out here apart from the
+// program's decoder, so that a test against this probe checks that decoder:
 //
 //   offset size  content
 //   0      1     tag 0xF7
@@ -102,21 +95,23 @@ LoaderReply ResidentLoader::execute(const LoaderRequest& request) {
 //   41     36    stored header: first 36 bytes of the build text
 std::vector<uint8_t> ResidentLoader::infoReply() const {
     const uint32_t base = flash.base();
+    const std::vector<uint8_t> stored = flash.read(base, firmwareImageHeaderFixedSize);
+    const FirmwareImageHeader header =
+        parseFirmwareImageHeader(stored.data(), stored.size()).value_or(FirmwareImageHeader{});
     std::vector<uint8_t> reply(kInfoReplySize, 0);
     reply[0] = replyTag(Command::Info);
     writeLe(reply.data() + 1, major, 2);
     writeLe(reply.data() + 3, minor, 2);
     writeLe(reply.data() + 5, base, 4);
-    writeLe(reply.data() + 9, flash.word(base + kHeaderFormat), 4);
-    writeLe(reply.data() + 13, flash.word(base + kHeaderMagic), 4);
+    writeLe(reply.data() + 9, header.imageFormat, 4);
+    writeLe(reply.data() + 13, header.magic, 4);
     writeLe(reply.data() + 17, flash.size(), 4);
-    writeLe(reply.data() + 21, flash.word(base + kHeaderSize), 4);
-    writeLe(reply.data() + 25, flash.word(base + kHeaderPayloadSize), 4);
-    writeLe(reply.data() + 29, flash.word(base + kHeaderPayloadCrc), 4);
-    writeLe(reply.data() + 33, flash.halfWord(base + kHeaderMajor), 4);
-    writeLe(reply.data() + 37, flash.halfWord(base + kHeaderMinor), 4);
-    const std::vector<uint8_t> text = flash.read(base + kHeaderBuildText, kReportedBuildText);
-    std::copy(text.begin(), text.end(), reply.begin() + 41);
+    writeLe(reply.data() + 21, header.headerSize, 4);
+    writeLe(reply.data() + 25, header.payloadSize, 4);
+    writeLe(reply.data() + 29, header.payloadCrc, 4);
+    writeLe(reply.data() + 33, header.majorVersion, 4);
+    writeLe(reply.data() + 37, header.minorVersion, 4);
+    std::copy_n(header.buildText, kReportedBuildText, reply.begin() + 41);
     return reply;
 }
 

@@ -1,11 +1,8 @@
 #include "sim/SimTime.h"
 
-#include "platform/Clock.h"
-
 namespace sim {
 
-uint64_t nowUs() {
-    platform::Clock& clock = platform::currentClock();
+uint64_t nowUs(platform::Clock& clock) {
     const int64_t frequency = clock.counterFrequency();
     if (frequency <= 0)
         return uint64_t{clock.tickMs()} * 1000;
@@ -15,9 +12,9 @@ uint64_t nowUs() {
     return counter / perSecond * 1'000'000 + counter % perSecond * 1'000'000 / perSecond;
 }
 
-void spendUs(uint64_t us) {
+void spendUs(platform::Clock& clock, uint64_t us) {
     if (us != 0)
-        platform::currentClock().sleepUs(us);
+        clock.sleepUs(us);
 }
 
 }  // namespace sim

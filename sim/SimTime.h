@@ -2,12 +2,14 @@
 
 #include <cstdint>
 
-// Time as the emulated devices see it: whatever clock the process runs on (platform/Clock.h),
-// read and spent in microseconds. With a virtual clock installed, spending time advances it at
-// once and exactly; with the steady clock it sleeps, rounded up to whole milliseconds.
+#include "platform/Clock.h"
+
+// Time as the emulated devices see it: the clock of the bus they are plugged into, read and spent
+// in microseconds. On a virtual clock, spending time advances it at once and exactly; on the
+// steady clock it sleeps, rounded up to whole milliseconds.
 namespace sim {
 
-uint64_t nowUs();
-void spendUs(uint64_t us);
+uint64_t nowUs(platform::Clock& clock);
+void spendUs(platform::Clock& clock, uint64_t us);
 
 }  // namespace sim

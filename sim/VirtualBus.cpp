@@ -14,7 +14,7 @@ std::string VirtualBus::Node::devicePath() const {
     return text;
 }
 
-VirtualBus::VirtualBus() : state(std::make_shared<BusState>()) {}
+VirtualBus::VirtualBus(platform::Clock& clock) : state(std::make_shared<BusState>(clock)) {}
 
 VirtualBus::~VirtualBus() = default;
 
@@ -85,16 +85,6 @@ std::unique_ptr<platform::UsbDevice> VirtualBus::openUsbDevice(const std::string
 
 std::unique_ptr<platform::HidDevice> VirtualBus::openHidDevice(const std::string&) {
     return nullptr;
-}
-
-VirtualBusScope::VirtualBusScope() {
-    auto owned = std::make_unique<VirtualBus>();
-    virtualBus = owned.get();
-    previous = platform::installPlatform(std::move(owned));
-}
-
-VirtualBusScope::~VirtualBusScope() {
-    platform::installPlatform(std::move(previous));
 }
 
 }  // namespace sim

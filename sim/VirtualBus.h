@@ -4,16 +4,19 @@
 #include <optional>
 #include <string>
 
+#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "sim/BusState.h"
 #include "sim/VirtualDevice.h"
 
 namespace sim {
 
-// A USB bus of emulated devices behind the platform seam. Devices are plugged into ports and
-// pulled out at any moment, from any thread. Each stay on the bus gets a new device node number
-// while the sysfs path of the port stays the same, so a probe that re-enumerates keeps its path.
-// The generic USB class lists every present device in attach order; other classes list nothing.
+// A USB bus of emulated devices behind the platform seam: hand it, with its clock, to the code
+// under test as its platform::Context. Devices are plugged into ports and pulled out at any
+// moment, from any thread, and every member may be called from several threads at once. Each
+// stay on the bus gets a new device node number while the sysfs path of the port stays the same,
+// so a probe that re-enumerates keeps its path. The generic USB class lists every present device
+// in attach order; other classes list nothing.
 class VirtualBus final : public platform::Platform {
 public:
     struct Node {
@@ -22,7 +25,9 @@ public:
         std::string devicePath() const;  // "/dev/bus/usb/001/005"
     };
 
-    VirtualBus();
+    // Its devices run on `clock` (their flash times, transfer time-outs, returns after
+    // re-enumerating), which must outlive the bus and every device handle it opens.
+    explicit VirtualBus(platform::Clock& clock);
     ~VirtualBus() override;
     VirtualBus(const VirtualBus&) = delete;
     VirtualBus& operator=(const VirtualBus&) = delete;
@@ -52,21 +57,6 @@ public:
 
 private:
     std::shared_ptr<BusState> state;
-};
-
-// Installs a fresh VirtualBus as the process's platform for the lifetime of the guard, and
-// restores the previous platform after.
-class VirtualBusScope {
-public:
-    VirtualBusScope();
-    ~VirtualBusScope();
-    VirtualBusScope(const VirtualBusScope&) = delete;
-    VirtualBusScope& operator=(const VirtualBusScope&) = delete;
-    VirtualBus& bus() { return *virtualBus; }
-
-private:
-    VirtualBus* virtualBus;
-    std::unique_ptr<platform::Platform> previous;
 };
 
 }  // namespace sim

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include "platform/Clock.h"
 
@@ -14,7 +13,9 @@ namespace sim {
 // spans are visible. `sleptMs`, when given, runs after every sleepMs: the emulator uses it to
 // bring its testbed up to date, so that a probe that restarted into its loader is back by the
 // time the program's pause before reopening it is over. Thread-safe: an emulated device may
-// advance time from its own thread, and `sleptMs` may run on any thread that sleeps.
+// advance time from its own thread, and `sleptMs` may run on any thread that sleeps. Sleeps on
+// several threads add up rather than overlap (two threads sleeping a second each move it on by
+// two), so it keeps the time of one thread of work, not of parallel waits.
 class VirtualClock final : public platform::Clock {
 public:
     explicit VirtualClock(std::function<void()> sleptMs = {}) : afterSleep(std::move(sleptMs)) {}
@@ -35,20 +36,6 @@ public:
 private:
     const std::function<void()> afterSleep;
     std::atomic<uint64_t> nowUs{0};
-};
-
-// Installs a virtual clock for the lifetime of the guard and restores the previous clock after.
-class VirtualClockScope {
-public:
-    explicit VirtualClockScope(std::function<void()> sleptMs = {});
-    ~VirtualClockScope();
-    VirtualClockScope(const VirtualClockScope&) = delete;
-    VirtualClockScope& operator=(const VirtualClockScope&) = delete;
-    VirtualClock& clock() { return *virtualClock; }
-
-private:
-    VirtualClock* virtualClock;
-    std::unique_ptr<platform::Clock> previous;
 };
 
 }  // namespace sim

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Clock.h"
 #include "sim/UsbFace.h"
 
 namespace sim {
@@ -34,7 +35,8 @@ struct TransferOutcome {
 };
 
 // Anything that can sit on the virtual bus. An attachment is one stay on the bus, from
-// enumeration until the device leaves; the bus numbers attachments and never reuses a number.
+// enumeration until the device leaves; the bus numbers attachments and never reuses a number,
+// and hands the device its clock with each one: a device keeps the time of the bus it is on.
 // A handle passes the attachment it was opened on with every call, and every call for one that
 // is no longer current fails. Thread-safe: the bus calls attached/detached with its own lock held
 // (bus lock before device lock); handles call the rest without it.
@@ -44,7 +46,7 @@ public:
 
     virtual DeviceDescriptor descriptor() const = 0;
 
-    virtual void attached(uint64_t attachment, AttachReason reason) = 0;
+    virtual void attached(uint64_t attachment, AttachReason reason, platform::Clock& clock) = 0;
     virtual void detached() = 0;
 
     // False refuses the open (no permission, claimed by another program).
@@ -60,13 +62,13 @@ public:
 };
 
 // A device that only shows its descriptors (a hub, a mouse, another vendor's gadget). It can be
-// opened but has nothing to talk to.
+// opened but has nothing to talk to. Thread-safe.
 class PassiveDevice final : public VirtualDevice {
 public:
     explicit PassiveDevice(DeviceDescriptor descriptor);
 
     DeviceDescriptor descriptor() const override { return own; }
-    void attached(uint64_t attachment, AttachReason reason) override;
+    void attached(uint64_t attachment, AttachReason reason, platform::Clock& clock) override;
     void detached() override;
     bool open(uint64_t attachment) override;
     int interfaceOfEndpoint(uint64_t, uint8_t) override { return -1; }

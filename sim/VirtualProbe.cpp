@@ -23,12 +23,12 @@ class VirtualProbe::Wait final : public TransferWait {
 public:
     Wait(VirtualProbe& owner, std::unique_lock<std::mutex>& held, uint64_t onAttachment,
          unsigned timeoutMs)
-        : probe(owner), lock(held), attachment(onAttachment) {
+        : probe(owner), lock(held), attachment(onAttachment), clock(*owner.busClock) {
         if (timeoutMs > 0)
-            deadline = sim::nowUs() + uint64_t{timeoutMs} * 1000;
+            deadline = sim::nowUs(clock) + uint64_t{timeoutMs} * 1000;
     }
 
-    uint64_t nowUs() override { return sim::nowUs(); }
+    uint64_t nowUs() override { return sim::nowUs(clock); }
 
     bool waitUs(uint64_t us) override {
         bool cut = false;
@@ -38,7 +38,7 @@ public:
         }
         if (us > 0) {
             lock.unlock();
-            spendUs(us);
+            spendUs(clock, us);
             lock.lock();
         }
         return !cut && probe.isCurrent(attachment);
@@ -47,7 +47,7 @@ public:
     std::optional<uint64_t> remainingUs() override {
         if (!deadline)
             return std::nullopt;
-        const uint64_t now = sim::nowUs();
+        const uint64_t now = sim::nowUs(clock);
         return *deadline > now ? *deadline - now : 0;
     }
 
@@ -55,6 +55,7 @@ private:
     VirtualProbe& probe;
     std::unique_lock<std::mutex>& lock;
     const uint64_t attachment;
+    platform::Clock& clock;
     std::optional<uint64_t> deadline;
 };
 
@@ -224,8 +225,9 @@ DeviceDescriptor VirtualProbe::descriptor() const {
     return {vendor, model.productId, serialNumber, kProbeManufacturer, model.product};
 }
 
-void VirtualProbe::attached(uint64_t attachment, AttachReason reason) {
+void VirtualProbe::attached(uint64_t attachment, AttachReason reason, platform::Clock& clock) {
     std::lock_guard lock(mutex);
+    busClock = &clock;
     current = attachment;
     claims.clear();
     outgoing.clear();
@@ -379,6 +381,10 @@ TransferOutcome VirtualProbe::controlTransfer(uint64_t attachment, const Control
     endRequest(index, result, std::move(delivered));
     const BusEvent event = std::exchange(leaving, BusEvent::None);
     return {result, event, event == BusEvent::Reenumerating ? kReenumerationDelayMs : 0};
+}
+
+uint64_t VirtualProbe::nowUs() const {
+    return busClock ? sim::nowUs(*busClock) : 0;
 }
 
 void VirtualProbe::leaveBus(BusEvent event) {

@@ -36,15 +36,16 @@ using Responder = std::function<std::vector<uint8_t>(std::span<const uint8_t> re
 // One emulated probe of any variant: its USB face (FTDI bridge, plain bulk pipes, or
 // descriptors only), the resident loader behind it, its flash, a script of faults, an optional
 // timing model and a trace of everything the host did. Create it with makeProbe
-// (ProbeFactory.h) and attach it to a VirtualBus. Every member is thread-safe.
+// (ProbeFactory.h) and attach it to a VirtualBus, whose clock it then runs on. Every member is
+// thread-safe.
 //
-//     sim::VirtualClockScope clock;
-//     sim::VirtualBusScope scope;
+//     sim::VirtualClock clock;
+//     sim::VirtualBus bus(clock);
 //     auto probe = sim::makeProbe(6, "OS123456", image);
-//     const std::string path = scope.bus().attach(probe);
+//     const std::string path = bus.attach(probe);
 //     probe->on(sim::Command::Erase, 3).noReply();   // the third erase goes unanswered
 //     probe->atRequest(40).unplug();                 // the cable comes out at request 40
-//     ... run the program's code against `path` ...
+//     ... run the program's code on platform::Context{bus, clock} against `path` ...
 //     EXPECT_EQ(probe->commandCount(sim::Command::Write), 15);
 //
 // Script steps are used at once; they hold on to the probe.
@@ -100,7 +101,7 @@ public:
 
     // VirtualDevice.
     DeviceDescriptor descriptor() const override;
-    void attached(uint64_t attachment, AttachReason reason) override;
+    void attached(uint64_t attachment, AttachReason reason, platform::Clock& clock) override;
     void detached() override;
     bool open(uint64_t attachment) override;
     int interfaceOfEndpoint(uint64_t attachment, uint8_t endpoint) override;
@@ -119,6 +120,8 @@ private:
     void discardIncoming() override;
     ReplyQueue& replies() override { return outgoing; }
 
+    // Now on the clock of the bus the probe was last plugged into; 0 before it ever was.
+    uint64_t nowUs() const;
     void handle(LoaderRequest& request);
     void leaveBus(BusEvent event);
     bool isCurrent(uint64_t attachment) const { return attachment != 0 && attachment == current; }
@@ -130,6 +133,7 @@ private:
     const std::string serialNumber;
     const uint16_t vendor;
 
+    // Guards everything below: the parts of the probe do not lock for themselves.
     mutable std::mutex mutex;
     FlashMemory flash;
     ResidentLoader loader;
@@ -142,6 +146,7 @@ private:
     Responder responder;
     std::optional<TimingModel> timing;
     ProbeMode state = ProbeMode::Loader;
+    platform::Clock* busClock = nullptr;
     uint64_t current = 0;       // attachment, 0 while off the bus
     std::map<int, int> claims;  // interface -> handle
     BusEvent leaving = BusEvent::None;

@@ -10,7 +10,8 @@ namespace sim {
 
 // An open virtual device, bound to the attachment it was opened on. Once the device leaves the
 // bus (unplugged, or re-enumerated as a new attachment) every call fails; none crashes or blocks
-// for long. Closing releases what the handle claimed.
+// for long. Closing releases what the handle claimed. One thread at a time, as every UsbDevice
+// (the device behind it locks for itself).
 class VirtualUsbHandle final : public platform::UsbDevice {
 public:
     VirtualUsbHandle(std::shared_ptr<VirtualDevice> device, uint64_t attachment,

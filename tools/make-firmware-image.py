@@ -16,6 +16,10 @@ Header, all integers little-endian:
 
 Without a payload file the payload is an opaque byte stream derived from the version, the build
 text and the size, so that the same arguments always give the same image.
+
+The program's own description of the header is firmware/FirmwareImageHeader.h; this tool keeps a
+copy because it runs before anything is built, and tests/core/linux_image_maker_test.cpp reads
+what it writes with the program's parser.
 """
 
 import argparse

@@ -5,7 +5,6 @@
 
 #include "firmware/ProbeAssessment.h"
 #include "link/DeviceEnumeration.h"
-#include "platform/Clock.h"
 #include "platform/HException.h"
 #include "ui/Updater.h"
 #include "ui/VelantrixUpdaterWidget.h"
@@ -41,7 +40,7 @@ void Updater::showNotUpdatable(const ProbeAssessment& assessment) {
 }
 
 void Updater::showPanelFor(const ProbeAssessment& assessment) {
-    auto* panel = new VelantrixUpdaterWidget(assessment.device, firmwareStack);
+    auto* panel = new VelantrixUpdaterWidget(context, assessment.device, firmwareStack);
     firmwarePanel = panel;
     connect(panel, &UpdaterWidget::progress, this, &Updater::progress);
     firmwareStack->addWidget(panel);
@@ -89,14 +88,12 @@ void Updater::poll() {
                     showNotUpdatable(assessment);
                     break;
                 case ProbeSituation::Ready:
-                    if (refusal &&
-                        platform::currentClock().tickMs() - refusal->atMs < kRetryRefusedProbeMs)
+                    if (refusal && context.clock.tickMs() - refusal->atMs < kRetryRefusedProbeMs)
                         break;  // the status line keeps its message meanwhile
                     try {
                         showPanelFor(assessment);
                     } catch (HException&) {
-                        refusal = Refusal{assessment.device.serialNumber,
-                                          platform::currentClock().tickMs()};
+                        refusal = Refusal{assessment.device.serialNumber, context.clock.tickMs()};
                         throw;
                     }
                     break;

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <deque>
 
+#include "ui/WindowTexts.h"
+
 namespace {
 
 // Failures waiting for their box. One box at a time: a failure reported while a box is up
@@ -36,7 +38,7 @@ void showPending() {
 }  // namespace
 
 void showErrorBox(const std::string& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Error"),
+    QMessageBox::critical(nullptr, QLatin1String(messages::errorBoxTitle),
                           QString::fromLatin1(message.data(), qsizetype(message.size())),
                           QMessageBox::Ok, QMessageBox::NoButton);
 }

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "ui/WindowTexts.h"
+
 Updater* mainWindow = nullptr;
 
 namespace {
@@ -30,24 +32,26 @@ QLabel* makeHardwareLabel(const char* objectName, const char* toolTip) {
 
 }  // namespace
 
-Updater::Updater(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Velantrix Update"));
+// NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): the timers of startPolling
+Updater::Updater(QWidget* parent) : Updater(platform::systemContext(), parent) {}
+
+Updater::Updater(platform::Context on, QWidget* parent)
+    : QMainWindow(parent), context(on), attachedDevices(context) {
+    setWindowTitle(QLatin1String(messages::windowTitle));
 
     auto* central = new QWidget;
     auto* centralLayout = new QVBoxLayout(central);
 
-    hardwareGroup = new QGroupBox(QStringLiteral("Hardware"));
+    hardwareGroup = new QGroupBox(QLatin1String(messages::hardwareCaption));
     hardwareGroup->setObjectName(QStringLiteral("hardwareGroup"));
     auto* hardwareLayout = new QHBoxLayout(hardwareGroup);
-    variantLabel =
-        makeHardwareLabel("variantLabel", "The variant of the currently connected Velantrix");
-    serialNumberLabel = makeHardwareLabel("serialNumberLabel",
-                                          "The serial number of the currently connected Velantrix");
+    variantLabel = makeHardwareLabel("variantLabel", messages::variantTip);
+    serialNumberLabel = makeHardwareLabel("serialNumberLabel", messages::serialNumberTip);
     hardwareLayout->addWidget(variantLabel);
     hardwareLayout->addWidget(serialNumberLabel);
     centralLayout->addWidget(hardwareGroup);
 
-    firmwareGroup = new QGroupBox(QStringLiteral("Firmware"));
+    firmwareGroup = new QGroupBox(QLatin1String(messages::firmwareCaption));
     firmwareGroup->setObjectName(QStringLiteral("firmwareGroup"));
     auto* firmwareLayout = new QHBoxLayout(firmwareGroup);
     firmwareLayout->setContentsMargins(0, 0, 0, 0);
@@ -60,7 +64,7 @@ Updater::Updater(QWidget* parent) : QMainWindow(parent) {
     firmwareLayout->addWidget(firmwareStack);
     centralLayout->addWidget(firmwareGroup);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral("Status"));
+    auto* statusGroup = new QGroupBox(QLatin1String(messages::statusCaption));
     statusGroup->setObjectName(QStringLiteral("statusGroup"));
     auto* statusLayout = new QVBoxLayout(statusGroup);
     statusLabel = new QLabel;
@@ -135,11 +139,11 @@ void Updater::setStatus(const QString& text, bool repaint) {
 void Updater::setSerialNumber(const QString& serial) {
     // The probe chose this text, and the label renders markup: an <img> naming a device file
     // would have the label read it (forever, for /dev/zero).
-    serialNumberLabel->setText(QStringLiteral("<b>Serial Number:</b> ") + serial.toHtmlEscaped());
+    serialNumberLabel->setText(QLatin1String(messages::serialNumberLabel) + serial.toHtmlEscaped());
 }
 
 void Updater::setVariant(const QString& name) {
-    variantLabel->setText(QStringLiteral("<b>Variant:</b> ") + name);
+    variantLabel->setText(QLatin1String(messages::variantLabel) + name);
 }
 
 void Updater::setPollingEnabled(bool enabled) {

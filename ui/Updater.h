@@ -9,6 +9,7 @@
 #include <string>
 
 #include "link/WatchedDeviceListing.h"
+#include "platform/Context.h"
 
 class QGroupBox;
 class QLabel;
@@ -19,13 +20,17 @@ struct ProbeAssessment;
 
 // The program's one window: the attached probe's identity ("Hardware"), the per-probe firmware
 // panel ("Firmware") and a status line with a progress bar ("Status"). A one-second poll keeps
-// them in step with what is attached.
+// them in step with what is attached. Lives on the GUI thread, as every widget, and is used from
+// that thread only.
 class Updater : public QMainWindow {
     Q_OBJECT
 
 public:
     enum AspectRatio { Aspect4x3 = 0, Aspect16x9 = 1, AspectGolden = 2 };
 
+    // The poll lists, and each panel opens its probe and waits, on `context`.
+    explicit Updater(platform::Context context, QWidget* parent = nullptr);
+    // On the program's own system platform and steady clock.
     explicit Updater(QWidget* parent = nullptr);
     ~Updater() override;
 
@@ -83,6 +88,7 @@ private:
     QGroupBox* firmwareGroup;
     QStackedWidget* firmwareStack;
     QWidget* emptyPage;
+    const platform::Context context;
     WatchedDeviceListing attachedDevices;
     VelantrixUpdaterWidget* firmwarePanel = nullptr;
     QString currentSerialNumber;

@@ -14,26 +14,25 @@
 #include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
 #include "firmware/UserMessages.h"
-#include "platform/Clock.h"
 #include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
+#include "ui/WindowTexts.h"
 
 namespace {
 
-const QString versionCaption = QStringLiteral("<b>Version: </b>");
+const QString versionCaption = QLatin1String(messages::versionLabel);
 
 QString fromLatin1(const std::string& text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 // The pauses while a probe restarts into its loader are spent in the event loop, in short
-// slices of the process clock, so the window repaints and answers; the install button and the
+// slices of the panel's clock, so the window repaints and answers; the install button and the
 // poll are off as for the rest of the update.
-void waitForProbe(unsigned attempt, unsigned attempts, uint32_t ms) {
+void waitForProbe(platform::Clock& clock, unsigned attempt, unsigned attempts, uint32_t ms) {
     if (mainWindow)
         mainWindow->setStatus(fromLatin1(messages::waitingForProbe(attempt, attempts)), true);
     constexpr uint32_t sliceMs = 20;
-    platform::Clock& clock = platform::currentClock();
     const uint32_t start = clock.tickMs();
     for (;;) {
         QCoreApplication::processEvents();
@@ -49,24 +48,26 @@ void waitForProbe(unsigned attempt, unsigned attempts, uint32_t ms) {
 }  // namespace
 
 VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidget* parent)
-    : UpdaterWidget(parent), deviceInfo(info) {
+    : VelantrixUpdaterWidget(platform::systemContext(), info, parent) {}
+
+VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDeviceInfo& info,
+                                               QWidget* parent)
+    : UpdaterWidget(parent), context(on), deviceInfo(info) {
     auto* layout = new QVBoxLayout(this);
 
-    auto* installedGroup = new QGroupBox(QStringLiteral("Currently Installed Firmware"));
+    auto* installedGroup = new QGroupBox(QLatin1String(messages::installedCaption));
     auto* installedLayout = new QHBoxLayout(installedGroup);
     installedVersionLabel = new QLabel;
     installedVersionLabel->setObjectName(QStringLiteral("installedVersionLabel"));
-    installedVersionLabel->setToolTip(QStringLiteral(
-        "The version description of the firmware currently installed on the Velantrix"));
+    installedVersionLabel->setToolTip(QLatin1String(messages::installedTip));
     installedLayout->addWidget(installedVersionLabel);
     layout->addWidget(installedGroup);
 
-    auto* offeredGroup = new QGroupBox(QStringLiteral("Install Firmware"));
+    auto* offeredGroup = new QGroupBox(QLatin1String(messages::offeredCaption));
     auto* offeredLayout = new QVBoxLayout(offeredGroup);
     offeredVersionLabel = new QLabel;
     offeredVersionLabel->setObjectName(QStringLiteral("offeredVersionLabel"));
-    offeredVersionLabel->setToolTip(
-        QStringLiteral("The version description of the currently selected firmware image file"));
+    offeredVersionLabel->setToolTip(QLatin1String(messages::offeredTip));
     offeredLayout->addWidget(offeredVersionLabel);
 
     releaseNotesView = new QTextEdit;
@@ -82,11 +83,10 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
 
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(new QLabel, 1);
-    installButton = new QPushButton(QStringLiteral("&Install Firmware"));
+    installButton = new QPushButton(QLatin1String(messages::installButton));
     installButton->setObjectName(QStringLiteral("installButton"));
     installButton->setDefault(true);
-    installButton->setToolTip(
-        QStringLiteral("Click to download selected firmware image onto Velantrix"));
+    installButton->setToolTip(QLatin1String(messages::installTip));
     buttonRow->addWidget(installButton);
     offeredLayout->addLayout(buttonRow);
     layout->addWidget(offeredGroup);
@@ -95,13 +95,13 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidge
     connect(installButton, &QPushButton::clicked, this,
             [this] { reportingErrors([this] { updateFirmware(); }); });
 
-    link = openUpdateLink(deviceInfo);
+    link = openUpdateLink(context, deviceInfo);
     const std::optional<std::string> installed = readInstalledFirmware(*link);
     firmwareInstalled = installed.has_value();
     // The build text is the probe's to choose, and the label renders markup: shown as text.
-    installedVersionLabel->setText(versionCaption + (installed
-                                                         ? fromLatin1(*installed).toHtmlEscaped()
-                                                         : QStringLiteral("<i>Not Installed</i>")));
+    installedVersionLabel->setText(versionCaption +
+                                   (installed ? fromLatin1(*installed).toHtmlEscaped()
+                                              : QLatin1String(messages::notInstalledLabel)));
     updateImageInfo();
 }
 
@@ -164,7 +164,10 @@ void VelantrixUpdaterWidget::updateFirmware() {
     if (mainWindow)
         mainWindow->setPollingEnabled(false);
     try {
-        installFirmware(link, deviceInfo, firmwareInstalled, *row, panelPhases(), waitForProbe);
+        installFirmware(context, link, deviceInfo, firmwareInstalled, *row, panelPhases(),
+                        [this](unsigned attempt, unsigned attempts, uint32_t ms) {
+                            waitForProbe(context.clock, attempt, attempts, ms);
+                        });
     } catch (HException&) {
         // A link that failed mid-exchange is not used again: the probe may have restarted under
         // it (firmware that was not recognised hands over to its loader on the first connect)

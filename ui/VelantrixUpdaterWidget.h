@@ -6,6 +6,7 @@
 #include "firmware/UpdateProcedure.h"
 #include "link/HDataLink.h"
 #include "link/USBDeviceInfo.h"
+#include "platform/Context.h"
 #include "ui/UpdaterWidget.h"
 
 class QLabel;
@@ -15,10 +16,14 @@ class QTextEdit;
 // The page for one attached probe: the firmware its loader reports as installed, the image on
 // offer with its release notes, and the button that installs it. Owns the link to the probe
 // for its whole life; building it talks to the probe and throws HException when that fails.
+// GUI thread only, as every widget.
 class VelantrixUpdaterWidget : public UpdaterWidget {
     Q_OBJECT
 
 public:
+    // Opens the probe's links, and waits for it, on `context`.
+    VelantrixUpdaterWidget(platform::Context context, const USBDeviceInfo& info, QWidget* parent);
+    // On the program's own system platform and steady clock.
     VelantrixUpdaterWidget(const USBDeviceInfo& info, QWidget* parent);
     ~VelantrixUpdaterWidget() override;
 
@@ -44,6 +49,7 @@ private:
     QTextEdit* releaseNotesView;
     QPushButton* installButton;
     bool firmwareInstalled = false;
+    const platform::Context context;
     USBDeviceInfo deviceInfo;
     std::unique_ptr<HDataLink> link;
 };

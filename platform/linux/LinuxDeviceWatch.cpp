@@ -8,7 +8,8 @@ namespace platform {
 
 namespace {
 
-// The udev daemon's announcements for one subsystem, on the monitor's non-blocking socket.
+// The udev daemon's announcements for one subsystem, on the monitor's non-blocking socket. Its
+// udev objects are made with it and live with it, so it stays on the thread that made it.
 class UdevDeviceWatch final : public DeviceWatch {
 public:
     UdevDeviceWatch(UdevHandle<udev> madeIn, UdevHandle<udev_monitor> opened)

@@ -38,7 +38,7 @@ struct DeviceStrings {
 
 // A hidraw node held open while its strings are asked for. The kernel already keeps the device's
 // string descriptors in sysfs, so the answers come from there rather than from requests on the
-// node.
+// node. It keeps no udev object: any one thread at a time may ask it.
 class LinuxHidDevice final : public HidDevice {
 public:
     LinuxHidDevice(UniqueFd openNode, DeviceStrings deviceStrings)

@@ -6,6 +6,12 @@ namespace platform {
 
 // The real system: libudev for listing, libusb over the kernel's usbdevfs for transfers,
 // hidraw for HID strings. Nothing is opened until a device is.
+//
+// Threads: every call may run on several threads at once. libudev objects must not be shared
+// between threads at all, so each listing and each HID open makes its own `struct udev` and
+// drops it before it returns, and a watch keeps its own for its life (used on the thread that
+// made it). libusb's one context (LinuxUsbDevice.cpp) serves every thread, as libusb allows.
+// libudev reads the environment: nothing may set variables while another thread lists.
 class LinuxPlatform final : public Platform {
 public:
     std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,

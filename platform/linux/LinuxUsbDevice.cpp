@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/UniqueFd.h"
@@ -30,9 +31,12 @@ using ConfigPtr = std::unique_ptr<libusb_config_descriptor, ConfigFree>;
 // One context for the process, made at the first open that succeeds in making it: a set-up that
 // failed (no file descriptors left, say) is tried again at the next open rather than remembered.
 // Devices are handed to libusb as open file descriptors, so it never scans the bus and needs no
-// udev of its own.
+// udev of its own. libusb allows one context to serve several threads at once, each with devices
+// of its own; only making it is guarded here, so that two first opens cannot both make one.
 libusb_context* sharedContext() {
+    static std::mutex making;
     static std::unique_ptr<libusb_context, ContextExit> context;
+    const std::lock_guard lock(making);
     if (!context) {
         libusb_set_option(nullptr, LIBUSB_OPTION_NO_DEVICE_DISCOVERY);
         libusb_context* made = nullptr;
@@ -47,6 +51,8 @@ unsigned boundedTimeout(unsigned timeoutMs) {
     return timeoutMs == 0 ? 1 : timeoutMs;
 }
 
+// One thread at a time, as every UsbDevice; devices of one context may be used from several
+// threads at once.
 class LinuxUsbDevice final : public UsbDevice {
 public:
     LinuxUsbDevice(UniqueFd descriptor, HandlePtr handle_, ConfigPtr config_)

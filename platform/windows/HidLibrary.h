@@ -24,7 +24,8 @@ struct HidLibrary {
 
 // True when `table` is loaded, loading it first if need be; once complete it stays loaded for
 // the life of the process. A library without all twelve entry points is released again and
-// `table` stays empty, so the next call tries again.
+// `table` stays empty, so the next call tries again. Not guarded: WindowsPlatform lets one open
+// at a time call it.
 bool loadHidLibrary(HidLibrary& table, const SystemApi& api);
 
 }  // namespace platform

@@ -22,7 +22,8 @@ struct WinUsbApi {
 
 // Fills `table` unless it is loaded already; once complete it stays loaded for the life of the
 // process. Throws HException "Cannot load winusb.dll", or "Cannot get address of " and the first
-// entry point missing; `table` is left empty then and the next call tries again.
+// entry point missing; `table` is left empty then and the next call tries again. Not guarded:
+// WindowsPlatform lets one open at a time call it.
 void loadWinUsbApi(WinUsbApi& table, const SystemApi& api);
 
 }  // namespace platform

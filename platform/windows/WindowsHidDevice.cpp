@@ -6,7 +6,7 @@ namespace platform {
 
 namespace {
 
-// A HID device held open while hid.dll answers its string queries.
+// A HID device held open while hid.dll answers its string queries. One thread at a time.
 class WindowsHidDevice final : public HidDevice {
 public:
     WindowsHidDevice(const HidLibrary& hid_, OwnedHandle device_)

@@ -8,10 +8,12 @@ std::vector<std::optional<DeviceInterfaceNode>> WindowsPlatform::listInterfaces(
 }
 
 std::unique_ptr<UsbDevice> WindowsPlatform::openUsbDevice(const std::string& devicePath) {
+    const std::lock_guard lock(opening);
     return windowsOpenUsbDevice(api, winUsb, devicePath);
 }
 
 std::unique_ptr<HidDevice> WindowsPlatform::openHidDevice(const std::string& devicePath) {
+    const std::lock_guard lock(opening);
     return windowsOpenHidDevice(api, hid, devicePath);
 }
 

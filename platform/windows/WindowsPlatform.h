@@ -1,5 +1,7 @@
 #pragma once
 
+#include <mutex>
+
 #include "platform/Platform.h"
 #include "platform/windows/HidLibrary.h"
 #include "platform/windows/SystemApi.h"
@@ -10,7 +12,11 @@ namespace platform {
 // The real system: SetupAPI for listing, WinUSB for transfers, hid.dll for HID strings, all
 // reached through a copy of `api`. The program hands in systemApi(); tests hand in fakes. The
 // two run-time loaded tables belong to this object, which lives as long as the process when it
-// is the process's platform; devices keep copies of what they call, so they may outlive it.
+// is the program's platform; devices keep copies of what they call, so they may outlive it.
+//
+// Threads: every call may run on several threads at once. A listing has its device information
+// set to itself; opens take turns, so that the first one loads a table while no other reads it,
+// and a table once complete is never written again.
 class WindowsPlatform final : public Platform {
 public:
     explicit WindowsPlatform(const SystemApi& api_) : api(api_) {}
@@ -22,6 +28,7 @@ public:
 
 private:
     const SystemApi api;
+    std::mutex opening;  // held while a device is opened, and so while a table is loaded
     WinUsbApi winUsb;
     HidLibrary hid;
 };

@@ -38,7 +38,7 @@ bool onFirstInterface(uint8_t endpoint) {
 }
 
 // A device opened for overlapped I/O with WinUSB bound to its first interface, the one the
-// driver package binds.
+// driver package binds. One thread at a time: its completion records serve one transfer each way.
 class WindowsUsbDevice final : public UsbDevice {
 public:
     WindowsUsbDevice(const SystemApi& api_, const WinUsbApi& winUsb_, OwnedHandle device_,

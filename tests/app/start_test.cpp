@@ -1,5 +1,6 @@
 // main as a user starts it: the first start shows the window and ends when it is closed; a
-// start while another copy runs shows nothing and leaves at once.
+// start while another copy runs shows nothing and leaves at once. main runs on the program's own
+// platform and clock, so its window lists this machine's USB devices (once: it is closed at once).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,8 +9,6 @@
 #include <QWidget>
 
 #include "app/SingleInstance.h"
-#include "sim/VirtualBus.h"
-#include "sim/VirtualClock.h"
 #include "tests/support/QtWarnings.h"
 
 int velantrixMain(int argc, char** argv);
@@ -40,8 +39,6 @@ Q_COREAPP_STARTUP_FUNCTION(watchTheProgram)
 
 struct Start : ::testing::Test {
     QTemporaryDir runtime;  // the single-instance lock of this test alone
-    sim::VirtualClockScope clock;
-    sim::VirtualBusScope bus;
 
     int start(QByteArray argument = {}) {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());

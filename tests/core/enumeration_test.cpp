@@ -13,8 +13,8 @@ using platform::InterfaceClass;
 
 namespace {
 
-std::vector<USBDeviceInfo> enumerateAll(uint32_t kind = 0) {
-    return enumerateUSBDevices(kind, anyUsbId, anyUsbId);
+std::vector<USBDeviceInfo> enumerateAll(scripted::ScriptedUsb& usb, uint32_t kind = 0) {
+    return enumerateUSBDevices(usb.context(), kind, anyUsbId, anyUsbId);
 }
 
 DeviceInterfaceNode node(const std::string& instanceId, const std::string& path = "/sys/x") {
@@ -67,17 +67,17 @@ TEST(Enumeration, RecordsKeepTheListingOrderSkipEmptySlotsAndStopAt127Entries) {
     usb.list(node("USB\\VID_0BDA&PID_0006\\B"));
     usb.list(node("USB\\ROOT_HUB30"));
     usb.list(node("USB\\VID_1A2B&PID_0007\\C"));  // of the vendor, but of no product asked for
-    const auto records = enumerateAll();
+    const auto records = enumerateAll(usb);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0],
               (USBDeviceInfo{0x1A2B, 6, "1234abCD", "Maker", "", 0, "/sys/devices/usb1/1-2"}));
     EXPECT_EQ(selectDevices(records, 0x1A2B, {3, 6}), std::vector<USBDeviceInfo>{records[0]});
-    EXPECT_EQ(enumerateUSBDevices(0, 0x0BDA, anyUsbId).at(0).serialNumber, "B");
-    EXPECT_EQ(enumerateUSBDevices(0, 0x1A2B, 6).size(), 1u);
-    EXPECT_TRUE(enumerateUSBDevices(0, 0x1A2B, 3).empty());
+    EXPECT_EQ(enumerateUSBDevices(usb.context(), 0, 0x0BDA, anyUsbId).at(0).serialNumber, "B");
+    EXPECT_EQ(enumerateUSBDevices(usb.context(), 0, 0x1A2B, 6).size(), 1u);
+    EXPECT_TRUE(enumerateUSBDevices(usb.context(), 0, 0x1A2B, 3).empty());
     for (int i = 0; i < 200; ++i)
         usb.list(node("USB\\VID_1A2B&PID_0006\\" + std::to_string(i)));
-    EXPECT_EQ(enumerateAll().back().serialNumber, "121");  // the 127th entry
+    EXPECT_EQ(enumerateAll(usb).back().serialNumber, "121");  // the 127th entry
 }
 
 TEST(Enumeration, KindChoosesTheListedClass) {
@@ -88,7 +88,7 @@ TEST(Enumeration, KindChoosesTheListedClass) {
     for (const auto& [kind, cls] : kinds) {
         scripted::ScriptedUsb usb;
         usb.list(node("USB\\VID_1A2B&PID_0006\\X"), cls);
-        const auto records = enumerateAll(kind);
+        const auto records = enumerateAll(usb, kind);
         ASSERT_EQ(records.size(), 1u) << kind;
         EXPECT_EQ(records[0].interfaceKind, kind);
     }
@@ -102,11 +102,11 @@ TEST(Enumeration, HidDevicesAnswerForThemselves) {
     for (const char* path : {"/h/accented", "/h/wide", "/h/empty", "/h/closed"})
         usb.list(node("HID\\VID_1A2B&PID_0006\\ID", path), InterfaceClass::Hid);
     std::string texts;
-    for (const USBDeviceInfo& record : enumerateAll(3))
+    for (const USBDeviceInfo& record : enumerateAll(usb, 3))
         texts +=
             record.manufacturer + "/" + record.deviceDescription + "/" + record.serialNumber + " ";
     EXPECT_EQ(texts, "Caf\xE9/Probe/\xE9x Listed/Listed/ID Listed/Listed/ Listed/Listed/ID ");
     // The generic class never asks a device.
     usb.list(node("USB\\VID_1A2B&PID_0006\\ID", "/h/accented"));
-    EXPECT_EQ(enumerateAll(0).at(0).manufacturer, "Listed");
+    EXPECT_EQ(enumerateAll(usb).at(0).manufacturer, "Listed");
 }

@@ -58,7 +58,7 @@ struct Links : ::testing::Test {
     }
     std::unique_ptr<USBFtd2xxDataLink> bridge() {
         bridgeOpening();
-        return std::make_unique<USBFtd2xxDataLink>(probe(3), -1);
+        return std::make_unique<USBFtd2xxDataLink>(usb.context(), probe(3), -1);
     }
 };
 
@@ -144,7 +144,7 @@ TEST_F(Links, ChannelArgumentChoosesRequestIndexAndPipes) {
         EXPECT_EQ(ftdiChannelFor(row.argument).channel, row.channel);
         device.interfaces = {{row.out, row.channel}, {row.in, row.channel}};
         bridgeOpening(row.index, row.out, row.in);
-        USBFtd2xxDataLink link(probe(5), row.argument);
+        USBFtd2xxDataLink link(usb.context(), probe(5), row.argument);
         EXPECT_EQ(device.claimed, row.channel);
         device.out(row.out, {9}).control(0x0B, 0x0102, row.index);
         link.write(Bytes{9}.data(), 1);
@@ -157,13 +157,13 @@ TEST_F(Links, EachBridgeOpeningFailureNamesItsStepAndClosesTheDevice) {
                               "Cannot set latency timer"};
     for (int step = 0; step < 4; ++step) {
         bridgeOpening(1, 0x02, 0x81, step);
-        EXPECT_EQ(failureOf([] { openDataLink(probe(3)); }), messages[step]);
+        EXPECT_EQ(failureOf([this] { openDataLink(usb.context(), probe(3)); }), messages[step]);
         EXPECT_FALSE(device.open);
     }
 }
 
 TEST_F(Links, PlainLinkUsesPipesOneAndEightyOneBoundedByTheReadTimeout) {
-    auto link = openDataLink(probe(6));
+    auto link = openDataLink(usb.context(), probe(6));
     ASSERT_TRUE(dynamic_cast<USBDataLink*>(link.get()));
     link->setTimeouts(60000, 5);
     device.out(0x01, {1, 2, 3}).within(60000).in(0x81, {9, 8}).within(60000);
@@ -188,7 +188,9 @@ TEST_F(Links, PlainLinkUsesPipesOneAndEightyOneBoundedByTheReadTimeout) {
 }
 
 TEST_F(Links, PlainLinkNeedsOneInterfaceWithBothPipesThatItCanClaim) {
-    const auto failure = [] { return failureOf([] { openDataLink(probe(6)); }); };
+    const auto failure = [this] {
+        return failureOf([this] { openDataLink(usb.context(), probe(6)); });
+    };
     for (const std::map<uint8_t, int>& layout :
          {std::map<uint8_t, int>{{0x01, 0}, {0x81, 1}}, {{0x81, 0}}, {{0x01, 0}}}) {
         device.interfaces = layout;
@@ -202,5 +204,5 @@ TEST_F(Links, PlainLinkNeedsOneInterfaceWithBothPipesThatItCanClaim) {
     EXPECT_EQ(failure(), "Cannot open USB driver");
     EXPECT_EQ(device.opens, 4);
     for (const uint16_t productId : std::initializer_list<uint16_t>{4, 16, 0})
-        EXPECT_EQ(openDataLink(probe(productId)), nullptr);
+        EXPECT_EQ(openDataLink(usb.context(), probe(productId)), nullptr);
 }

@@ -34,7 +34,7 @@ TEST(PlainLinkPurge, ReadsThePipeOnlyWhenTheProbeMayBeAhead) {
         SCOPED_TRACE(steps);
         scripted::ScriptedUsb usb;
         scripted::Device& device = usb.device(kPath);
-        USBDataLink link({0x1A2B, 6, "TEST0001", "", "", 0, kPath}, 0x01, 0x81);
+        USBDataLink link(usb.context(), {0x1A2B, 6, "TEST0001", "", "", 0, kPath}, 0x01, 0x81);
         uint8_t bytes[2] = {};
         const uint8_t request[2] = {};
         for (const char step : steps) {

@@ -59,7 +59,7 @@ const std::vector<Command> commands = {
 struct Loader : ::testing::Test {
     scripted::ScriptedUsb usb;
     scripted::Device& probe = usb.device("/sys/probe");
-    USBDataLink link{{0x1A2B, 6, "S", "", "", 0, "/sys/probe"}, 0x01, 0x81};
+    USBDataLink link{usb.context(), {0x1A2B, 6, "S", "", "", 0, "/sys/probe"}, 0x01, 0x81};
 
     // The bulk link purges by reading until the pipe stays silent for a moment, and only while
     // it may be behind the probe (a new link, or one whose last transfer fell short).

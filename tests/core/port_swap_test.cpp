@@ -13,11 +13,11 @@ namespace {
 struct PortSwap : VirtualProbes {
     std::shared_ptr<sim::VirtualProbe> probe = plug(6, "OS000001");
     std::shared_ptr<sim::VirtualProbe> stranger = sim::makeProbe(6, "OS000002", olderImage());
-    USBDeviceInfo listed = selectProbes(enumerateUSBDevices(0, anyUsbId, anyUsbId)).at(0);
+    USBDeviceInfo listed = selectProbes(enumerateUSBDevices(context, 0, anyUsbId, anyUsbId)).at(0);
 
     void plugStrangerIntoThePort() {
-        scope.bus().remove(pathOf("1-1"));
-        scope.bus().attach(stranger, "1-1");
+        bus.remove(pathOf("1-1"));
+        bus.attach(stranger, "1-1");
     }
 };
 
@@ -25,20 +25,20 @@ struct PortSwap : VirtualProbes {
 
 TEST_F(PortSwap, BetweenListingAndOpeningTheOtherDeviceIsNotOpened) {
     plugStrangerIntoThePort();
-    EXPECT_EQ(failureOf([&] { openUpdateLink(listed); }), "Cannot open USB driver");
+    EXPECT_EQ(failureOf([&] { openUpdateLink(context, listed); }), "Cannot open USB driver");
     EXPECT_TRUE(stranger->requests().empty());
 }
 
 TEST_F(PortSwap, DuringTheReopenLoopNothingIsWrittenToTheOtherDevice) {
-    std::unique_ptr<HDataLink> link = openUpdateLink(listed);
+    std::unique_ptr<HDataLink> link = openUpdateLink(context, listed);
     const FirmwareImage& row = *findFirmwareImage(listed);
     const auto swapOnFirstPause = [&](unsigned attempt, unsigned, uint32_t ms) {
         if (attempt == 1)
             plugStrangerIntoThePort();
-        platform::currentClock().sleepMs(ms);
+        clock.sleepMs(ms);
     };
     const std::string failure = failureOf([&] {
-        installFirmware(link, listed, true, row,
+        installFirmware(context, link, listed, true, row,
                         standardPhases([](int, int, const char*, const char*) {}),
                         swapOnFirstPause);
     });

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "platform/Clock.h"
 
@@ -33,10 +32,8 @@ TEST(PreciseDelay, SleepsThenSpinsToTheDeadlineAndWithoutACounterOnlySleeps) {
     const std::pair<int64_t, int64_t> clocks[] = {
         {1'000'000, 7}, {4'000'000'000'000'000, 100'000'000'000'000}, {0, 1}, {-1, 1}};
     for (const auto& [frequency, step] : clocks) {
-        auto installed = std::make_unique<EarlyWakingClock>(frequency, step);
-        const EarlyWakingClock& clock = *installed;
-        auto previous = platform::installClock(std::move(installed));
-        preciseDelay(3000);
+        EarlyWakingClock clock(frequency, step);
+        preciseDelay(clock, 3000);
         EXPECT_EQ(clock.slept, 3000u);
         if (frequency > 0) {  // the first read, then three seconds of ticks
             EXPECT_GE(clock.now, 1000 + step + 3 * frequency);
@@ -44,6 +41,5 @@ TEST(PreciseDelay, SleepsThenSpinsToTheDeadlineAndWithoutACounterOnlySleeps) {
         } else {
             EXPECT_EQ(clock.now, 4000);  // the counter was never read
         }
-        platform::installClock(std::move(previous));
     }
 }

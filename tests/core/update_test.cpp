@@ -22,7 +22,7 @@ struct Update : VirtualProbes {
 
     void plug(uint16_t productId, bool runningFirmware = false) {
         if (probe)
-            scope.bus().remove(device.devicePath);
+            bus.remove(device.devicePath);
         probe = VirtualProbes::plug(
             productId, "SN000001",
             runningFirmware ? sim::buildFirmwareImage({}) : std::vector<uint8_t>{});
@@ -42,11 +42,11 @@ struct Update : VirtualProbes {
                             std::to_string(step) + (steps < 0 ? "" : "/" + std::to_string(steps));
             });
         return failureOf([&] {
-            installFirmware(link, device, firmwareInstalled, row, phases,
+            installFirmware(context, link, device, firmwareInstalled, row, phases,
                             [this](unsigned attempt, unsigned of, uint32_t ms) {
                                 EXPECT_EQ(std::pair(of, ms), std::pair(11u, 1000u));
                                 attempts.push_back(attempt);
-                                sleepBeforeAttempt(attempt, of, ms);
+                                clock.sleepMs(ms);
                             });
         });
     }
@@ -112,18 +112,18 @@ TEST_F(Update, AFailingRequestEndsItsPhaseWithTheBarFullAndThePhaseNamed) {
         SCOPED_TRACE(f.message);
         plug(5);
         f.fault(probe->on(f.command, f.occurrence));
-        const uint64_t before = clock.clock().elapsedUs();
+        const uint64_t before = clock.elapsedUs();
         EXPECT_EQ(install(row(16385)), f.message);
         EXPECT_TRUE(progress.ends_with(f.progressEnd)) << progress;
         if (f.command == Command::Crc) {  // a reply that never comes costs the whole 60 s bound
-            EXPECT_GE(clock.clock().elapsedUs() - before, 60'000'000u);
+            EXPECT_GE(clock.elapsedUs() - before, 60'000'000u);
         }
     }
 }
 
 TEST_F(Update, AProbeThatRestartsIntoItsLoaderIsOpenedAgainElevenTimesAtMost) {
     plug(6, true);
-    link = openUpdateLink(device);
+    link = openUpdateLink(context, device);
     probe->refuseOpen(10);
     EXPECT_EQ(install(row(9000, true), true), "(no failure)");
     EXPECT_TRUE(holdsImage());
@@ -137,6 +137,6 @@ TEST_F(Update, AProbeThatRestartsIntoItsLoaderIsOpenedAgainElevenTimesAtMost) {
     EXPECT_EQ(probe->commandCount(Command::Connect), 1);
 
     plug(16);
-    EXPECT_EQ(failureOf([&] { openUpdateLink(device); }),
+    EXPECT_EQ(failureOf([&] { openUpdateLink(context, device); }),
               "this Velantrix variant cannot be updated over its USB connection");
 }

@@ -19,7 +19,7 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
         SCOPED_TRACE(productId);
         const auto probe = plug(productId, "SN000001", installed);
         const FirmwareImage& row = rowOf(productId);
-        WindowDriver program;
+        WindowDriver program{context};
         ASSERT_TRUE(program.panel());
         // Inside every report: the button and the poll are off, and the window shows it.
         QStringList phases;
@@ -49,14 +49,14 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
         program.poll();
         ASSERT_TRUE(program.panel());
         EXPECT_EQ(program.text("installedVersionLabel"), version(imageVersionDescription(row)));
-        scope.bus().remove(pathOf("1-1"));
+        bus.remove(pathOf("1-1"));
     }
 }
 
 TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
     const auto probe = plug(3, "HR000001");
     probe->on(sim::Command::Write, 3).unplug();
-    WindowDriver program;
+    WindowDriver program{context};
     // The poll goes on behind the box and takes the panel that failed away.
     program.whileBoxShown = [&] {
         program.poll();
@@ -69,7 +69,7 @@ TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
     EXPECT_TRUE(program.window->isPollingEnabled());
 
     probe->clearScript();
-    scope.bus().reattach(pathOf("1-1"));
+    bus.reattach(pathOf("1-1"));
     ASSERT_TRUE(program.pollUntilPanel());
     EXPECT_EQ(program.pressInstall(), "");
     EXPECT_TRUE(holds(*probe, rowOf(3)));
@@ -77,7 +77,7 @@ TEST_F(Install, AProbePulledOutMidUpdateIsReportedAndFoundAgain) {
 
 TEST_F(Install, TheWaitForARestartingProbeKeepsTheWindowAliveAndSaysSo) {
     plug(6, "OS000001");  // running firmware: it restarts into its loader on connect
-    WindowDriver program;
+    WindowDriver program{context};
     QStringList waiting;  // what the status line said whenever the event loop ran while waiting
     QTimer loop;
     QObject::connect(&loop, &QTimer::timeout, [&] {

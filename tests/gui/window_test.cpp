@@ -20,7 +20,7 @@ const QString noProbe =
 }  // namespace
 
 TEST_F(Poll, APanelComesStaysAndGoesWithItsProbe) {
-    WindowDriver program;
+    WindowDriver program{context};
     EXPECT_EQ(program.summary(), noProbe);
     EXPECT_EQ(program.text("serialNumberLabel"), "<b>Serial Number:</b> ");
     EXPECT_EQ(program.text("variantLabel"), "<b>Variant:</b> ");
@@ -36,7 +36,7 @@ TEST_F(Poll, APanelComesStaysAndGoesWithItsProbe) {
     EXPECT_EQ(program.panel(), panel);
     EXPECT_EQ(probe->commandCount(sim::Command::Info), 1);
     // Unplugged: the first poll only takes the panel away, the next says what is attached.
-    scope.bus().detach(pathOf("1-1"));
+    bus.detach(pathOf("1-1"));
     program.poll();
     EXPECT_EQ(program.summary(),
               "Device ready. | Velantrix Heron | HR000001 | hardware+firmware | -");
@@ -46,14 +46,14 @@ TEST_F(Poll, APanelComesStaysAndGoesWithItsProbe) {
 
 TEST_F(Poll, ASwappedProbeGetsAPanelOfItsOwnAndTwoAreOneTooMany) {
     plug(3, "HR000001", olderImage(), "1-1");
-    WindowDriver program;
-    scope.bus().detach(pathOf("1-1"));
+    WindowDriver program{context};
+    bus.detach(pathOf("1-1"));
     plug(5, "EG000002", {}, "1-2");
     ASSERT_TRUE(program.pollUntilPanel());
     EXPECT_EQ(program.summary(),
               "Device ready. | Velantrix Egret | EG000002 | hardware+firmware "
               "| <i>Not Installed</i>");
-    scope.bus().reattach(pathOf("1-1"));
+    bus.reattach(pathOf("1-1"));
     program.poll();
     program.poll();
     EXPECT_EQ(program.summary(),
@@ -61,12 +61,12 @@ TEST_F(Poll, ASwappedProbeGetsAPanelOfItsOwnAndTwoAreOneTooMany) {
 }
 
 TEST_F(Poll, ProbesItCannotServeOrCannotReachAreNamedAndLeftAlone) {
-    WindowDriver program;
+    WindowDriver program{context};
     plug(4, "04019999", {}, "1-1");  // product 4 is served from serial 04020000 on
     program.poll();
     EXPECT_EQ(program.summary(),
               "The attached Velantrix is not supported by Velantrix Update. |  |  |  | -");
-    scope.bus().remove(pathOf("1-1"));
+    bus.remove(pathOf("1-1"));
     const auto kestrel = plug(16, "KS000016");
     program.poll();
     EXPECT_EQ(program.summary(),
@@ -79,7 +79,7 @@ TEST_F(Poll, ThePanelShowsWhatTheProbeReportsAsTextAndTheNotesForReading) {
     // An <img> in a label that renders markup would have it read the named file.
     const char* markup = "<img src=/nonexistent>";
     plug(3, markup, sim::buildFirmwareImage({.majorVersion = 1, .buildText = markup}));
-    WindowDriver program;
+    WindowDriver program{context};
     EXPECT_EQ(program.summary(),
               "Device ready. | Velantrix Heron | &lt;img src=/nonexistent&gt; "
               "| hardware+firmware | 1.0 - &lt;img src=/nonexistent&gt;");
@@ -99,7 +99,7 @@ TEST_F(Poll, ThePanelShowsWhatTheProbeReportsAsTextAndTheNotesForReading) {
 }
 
 TEST_F(Poll, FailuresWaitForTheEventLoopAndGetABoxEachOneAfterTheOther) {
-    WindowDriver program;
+    WindowDriver program{context};
     reportingErrors([] { throw HException("Verify failed : crc check mismatch"); });
     reportingErrors([] { throw HException("write timed out"); });
     EXPECT_TRUE(program.boxes.empty());
@@ -109,7 +109,7 @@ TEST_F(Poll, FailuresWaitForTheEventLoopAndGetABoxEachOneAfterTheOther) {
 }
 
 TEST_F(Poll, TheWindowOpensCentredOnTheScreen) {
-    const Updater window;
+    const Updater window(context);
     EXPECT_EQ(window.windowTitle(), "Velantrix Update");
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
     EXPECT_LE((window.geometry().center() - centre).manhattanLength(), 2);

@@ -6,17 +6,20 @@
 #include <string>
 
 #include "emulator/EmulatedUsb.h"
+#include "platform/Context.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualClock.h"
 
 // The program's own Linux platform (libudev, libusb, the kernel's usbdevfs interface) against
 // virtual probes published in a umockdev testbed of the test's own. The program's waits run on
-// a virtual clock, each sleep bringing the testbed up to date; libusb's time-outs run in real
-// time, so tests that wait for one keep it short.
+// a virtual clock, each sleep bringing the testbed up to date, and so do the probes; libusb's
+// time-outs run in real time, so tests that wait for one keep it short. `context` is the
+// program's system platform with that clock.
 struct RealStack : ::testing::Test {
-    std::unique_ptr<emulator::EmulatedUsb> usb = std::make_unique<emulator::EmulatedUsb>();
-    sim::VirtualClockScope clock{[this] { usb->settle(); }};
+    sim::VirtualClock clock{[this] { usb->settle(); }};
+    std::unique_ptr<emulator::EmulatedUsb> usb = std::make_unique<emulator::EmulatedUsb>(clock);
+    platform::Context context{platform::systemPlatform(), clock};
 
     void SetUp() override {
         ASSERT_TRUE(emulator::EmulatedUsb::inMockEnvironment())

@@ -46,16 +46,9 @@ const QString kNoProbeStatus =
 
 class ListingWatch : public RealStack {
 protected:
-    void TearDown() override {
-        program.reset();
-        if (previous)
-            platform::installPlatform(std::move(previous));
-    }
-
     void openCountingWindow(bool watched) {
-        previous =
-            platform::installPlatform(std::make_unique<CountingLinuxPlatform>(listings, watched));
-        program.emplace();
+        counting.emplace(listings, watched);
+        program.emplace(platform::Context{*counting, clock});
     }
     void poll() { program->poll(); }
 
@@ -77,15 +70,15 @@ protected:
     }
 
     int listings = 0;
-    std::unique_ptr<platform::Platform> previous;
-    std::optional<WindowDriver> program;
+    std::optional<CountingLinuxPlatform> counting;
+    std::optional<WindowDriver> program;  // goes before the platform it polls
 };
 
 }  // namespace
 
 TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
     std::string path;
-    const auto later = [this](uint64_t seconds) { clock.clock().advanceUs(seconds * 1'000'000); };
+    const auto later = [this](uint64_t seconds) { clock.advanceUs(seconds * 1'000'000); };
     const struct {
         const char* what;
         std::function<void()> action;

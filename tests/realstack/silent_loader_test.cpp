@@ -34,9 +34,9 @@ TEST_F(RealStack, ASilentLoaderNeitherHidesNorFreezesTheWindow) {
     const auto probe = plug(3, path);
     for (int occurrence = 1; occurrence <= 20; ++occurrence)
         probe->on(sim::Command::Info, occurrence).noReply();
-    sim::VirtualClock& time = clock.clock();
+    sim::VirtualClock& time = clock;
 
-    auto window = std::make_unique<Updater>();  // as main makes and shows it
+    auto window = std::make_unique<Updater>(context);  // as main makes and shows it
     mainWindow = window.get();
     window->findChild<QTimer*>(QStringLiteral("pollTimer"))->stop();
     FirstPaint paint(*probe);

@@ -23,7 +23,7 @@ TEST_P(RealStackUpdate, CompletesVerifiesAndThePanelShowsTheNewFirmware) {
     std::string path;
     const auto probe = plug(GetParam(), path);
     const FirmwareImage& row = *findFirmwareImage({probeVendorId, GetParam(), "S", "", "", 0, ""});
-    WindowDriver program;
+    WindowDriver program{context};
     EXPECT_TRUE(program.summary().endsWith("hardware+firmware | 1.0 - Build: emulated"));
     EXPECT_EQ(program.pressInstall(), "");
     EXPECT_TRUE(program.updated() && program.installEnabled());
@@ -40,13 +40,13 @@ TEST_F(RealStack, DeviceNodesThatCannotBeOpenedOrClaimedAreNamedInTheStatusLine)
     std::string path;
     const auto probe = plug(6, path);
     usb->removeNode(path);  // listed, but gone before the panel opens it
-    WindowDriver program;
+    WindowDriver program{context};
     EXPECT_EQ(program.status(), "Cannot open USB driver.");
     ASSERT_TRUE(usb->plugBack(path));
     probe->refuseOpen();
     // A probe the window could not open is asked again after 5 s.
     const auto pollLater = [&] {
-        clock.clock().sleepMs(5000);
+        clock.sleepMs(5000);
         program.poll();
     };
     pollLater();

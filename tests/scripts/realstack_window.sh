@@ -7,8 +7,7 @@
 # Arguments: <build dir> <source dir>. Exit 77 when a tool it needs is missing.
 set -euo pipefail
 build=$(cd "$1" && pwd)
-source=$(cd "$2" && pwd)
-for tool in xvfb-run xauth xdotool import python3; do
+for tool in xvfb-run xauth xdotool import; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool not installed"; exit 77; }
 done
 [ -n "${VX_ON_XVFB:-}" ] || exec env VX_ON_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
@@ -41,9 +40,9 @@ wait_for 600 "loader disconnected"
 wait_for 50 "loader information read" 2
 sleep 0.5
 import -window "$window" "$artifacts/after.png"
-offered=$(python3 -c 'import struct, sys; h = open(sys.argv[1], "rb").read(64)
-print("%d.%d - %s" % (*struct.unpack_from("<HH", h, 20), h[24:].split(b"\0")[0].decode()))' \
-    "$source/firmware/images/osprey.bin")
+# The version on offer as the program itself reads it from its image.
+offered=$("$build/velantrix-update-cli" images | sed -n 's/^Velantrix Osprey .*0x[0-9A-F]\{8\} *[0-9]* *//p')
+[ -n "$offered" ] || fail "velantrix-update-cli images shows no Osprey image"
 for line in "OS000001 left the bus" "OS000001 is on the bus at /dev/bus/usb/001/003" \
     "the flash holds $offered" "loader information read (firmware $offered)"; do
     grep -q -- "$line" "$log" || fail "expected '$line' in the emulator's report"

@@ -30,7 +30,7 @@ bool matches(const Step& expected, const Step& request) {
 
 class Handle final : public platform::UsbDevice {
 public:
-    explicit Handle(Device& scripted) : device(scripted) {
+    Handle(Device& scripted, platform::Clock& time) : device(scripted), clock(time) {
         device.open = true;
         ++device.opens;
     }
@@ -53,17 +53,18 @@ public:
                      .endpoint = endpoint};
         if (request.kind == Step::Kind::Out)
             request.data.assign(bytes, bytes + length);
-        return device.serve(request, bytes, length, timeoutMs);
+        return device.serve(request, bytes, length, timeoutMs, clock);
     }
     int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                         void* data, uint16_t length, unsigned timeoutMs) override {
         EXPECT_EQ(requestType, 0x40);
         return device.serve({.request = request, .value = value, .index = index},
-                            static_cast<uint8_t*>(data), length, timeoutMs);
+                            static_cast<uint8_t*>(data), length, timeoutMs, clock);
     }
 
 private:
     Device& device;
+    platform::Clock& clock;
 };
 
 class Hid final : public platform::HidDevice {
@@ -85,7 +86,8 @@ private:
 
 }  // namespace
 
-int Device::serve(const Step& request, uint8_t* data, int length, unsigned timeoutMs) {
+int Device::serve(const Step& request, uint8_t* data, int length, unsigned timeoutMs,
+                  platform::Clock& clock) {
     while (next + 1 < steps.size() && steps[next].always && matches(steps[next + 1], request))
         ++next;
     if (next == steps.size() || !matches(steps[next], request)) {
@@ -97,7 +99,7 @@ int Device::serve(const Step& request, uint8_t* data, int length, unsigned timeo
     if (step.timeoutMs) {
         EXPECT_EQ(timeoutMs, *step.timeoutMs) << describe(step);
     }
-    platform::currentClock().sleepMs(step.timesOut ? timeoutMs : step.takesMs);
+    clock.sleepMs(step.timesOut ? timeoutMs : step.takesMs);
     if (step.timesOut)
         return -1;
     if (step.kind != Step::Kind::In)
@@ -115,6 +117,8 @@ std::string Device::unplayed() {
 
 class ScriptedUsb::Backend final : public platform::Platform {
 public:
+    explicit Backend(platform::Clock& time) : clock(time) {}
+
     std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(platform::InterfaceClass cls,
                                                                    int maxEntries) override {
         auto entries = listed[cls];
@@ -125,7 +129,7 @@ public:
         const auto found = devices.find(path);
         if (found == devices.end() || found->second.refuseOpen)
             return nullptr;
-        return std::make_unique<Handle>(found->second);
+        return std::make_unique<Handle>(found->second, clock);
     }
     std::unique_ptr<platform::HidDevice> openHidDevice(const std::string& path) override {
         const auto found = hid.find(path);
@@ -135,13 +139,10 @@ public:
     std::map<std::string, Device> devices;
     std::map<platform::InterfaceClass, std::vector<std::optional<DeviceInterfaceNode>>> listed;
     std::map<std::string, HidStrings> hid;
+    platform::Clock& clock;
 };
 
-ScriptedUsb::ScriptedUsb() {
-    auto installed = std::make_unique<Backend>();
-    backend = installed.get();
-    previous = platform::installPlatform(std::move(installed));
-}
+ScriptedUsb::ScriptedUsb() : backend(std::make_unique<Backend>(time)) {}
 
 ScriptedUsb::~ScriptedUsb() {
     for (auto& [path, device] : backend->devices) {
@@ -149,7 +150,10 @@ ScriptedUsb::~ScriptedUsb() {
             ADD_FAILURE() << path << ": the script still expects " << step;
         }
     }
-    platform::installPlatform(std::move(previous));
+}
+
+platform::Context ScriptedUsb::context() {
+    return {*backend, time};
 }
 
 Device& ScriptedUsb::device(const std::string& path) {

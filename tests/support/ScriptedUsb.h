@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Context.h"
 #include "sim/VirtualClock.h"
 
 // The platform of link, protocol and listing tests, in the way a USB stack tests its own backend:
 // each device follows an ordered script of the requests it expects and the answer to each,
 // failures included, and a request that is not the next one fails the running test. The listing
-// and the HID string answers are whatever the test puts in. Installed, with a virtual clock on
-// which scripted waits pass at once, while it lives; on the way out it fails the test for every
-// script that was not played to its end.
+// and the HID string answers are whatever the test puts in. Hand context() to the code under
+// test: the scripted platform with a virtual clock on which scripted waits pass at once. On the
+// way out it fails the test for every script that was not played to its end. Not thread-safe:
+// one thread scripts and plays it.
 namespace scripted {
 
 using Bytes = std::vector<uint8_t>;
@@ -62,7 +63,8 @@ public:
     int opens = 0;
     int claimed = -1;
 
-    int serve(const Step& request, uint8_t* data, int length, unsigned timeoutMs);
+    int serve(const Step& request, uint8_t* data, int length, unsigned timeoutMs,
+              platform::Clock& clock);
     std::string unplayed();  // the first step still expected, or empty
 
 private:
@@ -96,13 +98,13 @@ public:
     void list(std::optional<DeviceInterfaceNode> node,
               platform::InterfaceClass cls = platform::InterfaceClass::UsbDevice);
     void answerHid(const std::string& path, HidStrings strings);
-    sim::VirtualClock& clock() { return time.clock(); }
+    sim::VirtualClock& clock() { return time; }
+    platform::Context context();
 
 private:
     class Backend;
-    sim::VirtualClockScope time;
-    Backend* backend;
-    std::unique_ptr<platform::Platform> previous;
+    sim::VirtualClock time;
+    std::unique_ptr<Backend> backend;
 };
 
 }  // namespace scripted

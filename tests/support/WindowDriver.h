@@ -25,14 +25,14 @@ inline QString version(const std::string& description) {
     return QStringLiteral("<b>Version: </b>") + QString::fromLatin1(description.c_str());
 }
 
-// The program as a user meets it, on whatever platform is installed: the window and its poll,
+// The program as a user meets it, on the context it is given: the window and its poll,
 // the panel the poll builds, the install button, and the error box, answered at once and kept
 // (every box must be the error box: titled "Error", one OK button). The poll timer is stopped,
 // so the test polls when it means to; the window's first poll, which waits for the event loop,
 // runs when the driver is made. Stands in for main by setting mainWindow while it lives.
 class WindowDriver {
 public:
-    WindowDriver() : window(std::make_unique<Updater>()) {
+    explicit WindowDriver(platform::Context context) : window(std::make_unique<Updater>(context)) {
         mainWindow = window.get();
         find<QTimer>("pollTimer")->stop();
         QCoreApplication::processEvents();

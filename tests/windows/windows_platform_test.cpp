@@ -128,21 +128,18 @@ TEST_F(WindowsTest, UsbTransfersAreBoundedAndCountOnlyWhatCompleted) {
 // of a bridge's channel A. The bridge's other channels are not reached through it, and the link
 // says so instead of sending their traffic to the first interface.
 TEST_F(WindowsTest, OnlyTheFirstInterfacesEndpointsOpenALink) {
-    auto previous =
-        platform::installPlatform(std::make_unique<platform::WindowsPlatform>(fake.api()));
     USBDeviceInfo info;
     info.devicePath = usbPath;
     Strings opened;
     for (const auto& [out, in] : std::vector<std::pair<uint8_t, uint8_t>>{
              {0x01, 0x81}, {0x02, 0x81}, {0x04, 0x83}, {0x08, 0x87}, {0x02, 0x83}}) {
         try {
-            USBDataLink link(info, out, in);
+            USBDataLink link({windows, platform::steadyClock()}, info, out, in);
             opened.push_back("opened");
         } catch (const HException& e) {
             opened.push_back(e.message());
         }
     }
-    platform::installPlatform(std::move(previous));
     const std::string refused = "Cannot claim USB interface";
     EXPECT_EQ(opened, (Strings{"opened", "opened", refused, refused, refused}));
 }
@@ -181,14 +178,12 @@ TEST_F(WindowsTest, ListsTheClassInOrderWithEmptySlotsForWhatCannotBeRead) {
 // that, else shared for reading and writing (3). The product string is 300 UTF-16 units: it
 // takes 602 of the buffer's 1024 bytes, more than its 512 units would be taken for bytes.
 TEST_F(WindowsTest, HidRecordsTakeTheDevicesOwnNarrowedTexts) {
-    auto previous =
-        platform::installPlatform(std::make_unique<platform::WindowsPlatform>(fake.api()));
     fake.interfaces = {
         {hidPath, "HID\\VID_1A2B&PID_0006&MI_01&COL02\\8&1C3F0A6B&0&0001", "Listed", "Listed"}};
     fake.hidStrings = {u"Velantrix", u"Osprey \u00e9" + std::u16string(292, u'x'), u"S1"};
     fake.failing = {"open 0"};  // open elsewhere: opened shared instead
-    const auto records = enumerateUSBDevices(3, anyUsbId, anyUsbId);
-    platform::installPlatform(std::move(previous));
+    const auto records =
+        enumerateUSBDevices({windows, platform::steadyClock()}, 3, anyUsbId, anyUsbId);
     const GUID hid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
     EXPECT_TRUE(IsEqualGUID(fake.listedClass, hid));
     EXPECT_EQ(fake.trace, "destroy set, open 0, open 3, close " + hidPath);

@@ -18,14 +18,16 @@ std::vector<uint8_t> offeredImage(uint16_t productId) {
     return {row.data, row.data + row.size};
 }
 
-using CliProbes = VirtualProbes;
+struct CliProbes : VirtualProbes {
+    CliRun cli(const std::vector<std::string>& args) { return cliRun(args, context); }
+};
 
 }  // namespace
 
 TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
-    EXPECT_EQ(cliRun({"list"}).out, noProbe + "\n");
-    EXPECT_EQ(cliRun({"list"}).status, 3);
-    EXPECT_EQ(cliRun({"list", "--json"}).out, "[]\n");
+    EXPECT_EQ(cli({"list"}).out, noProbe + "\n");
+    EXPECT_EQ(cli({"list"}).status, 3);
+    EXPECT_EQ(cli({"list", "--json"}).out, "[]\n");
 
     plug(6, "0600B7", offeredImage(6));
     plug(5, "0500C3", {});
@@ -34,7 +36,7 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
     auto silent = plug(3, "0300E5", offeredImage(3));
     silent->on(sim::Command::Info, 1).noReply();
     plug(3, "0300A1");
-    const CliRun json = cliRun({"list", "--json"});
+    const CliRun json = cli({"list", "--json"});
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out, R"([
   {"serial": "0600B7", "productId": 6, "variant": "Velantrix Osprey", "state": "ready", "installed": "3.1 - Build: 2024042402.56362", "offered": "3.1 - Build: 2024042402.56362", "updateAvailable": false, "message": null},
@@ -47,7 +49,7 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
 )");
     silent->on(sim::Command::Info, 2).noReply();
     EXPECT_EQ(
-        cliRun({"list"}).out,
+        cli({"list"}).out,
         R"(SERIAL    VARIANT            INSTALLED                      OFFERED                             STATUS
 0600B7    Velantrix Osprey   3.1 - Build: 2024042402.56362  3.1 - Build: 2024042402.56362       reports the offered version
 0500C3    Velantrix Egret    not installed                  1.1 - Built: 14 June 2006 16:56:46  update available
@@ -60,17 +62,17 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
 
 TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) {
     auto chosen = plug(3, "0300A1");
-    EXPECT_EQ(cliRun({"update"}).status, 0);
+    EXPECT_EQ(cli({"update"}).status, 0);
     EXPECT_TRUE(holds(*chosen, rowOf(3)));
 
     chosen->installImage(olderImage());
     auto other = plug(3, "0300A2");
-    const CliRun several = cliRun({"update"});
+    const CliRun several = cli({"update"});
     EXPECT_EQ(several.status, 4);
     EXPECT_EQ(several.err,
               "velantrix-update-cli: Multiple devices connected, choose one with "
               "--serial or update all with --all.\n");
-    const CliRun named = cliRun({"update", "--serial", "0300A1"});
+    const CliRun named = cli({"update", "--serial", "0300A1"});
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(named.out.substr(0, named.out.find('\n')),
               "0300A1 (Velantrix Heron): installing " + heron + " over 2.10 - old");
@@ -79,7 +81,7 @@ TEST_F(CliProbes, UpdateTakesTheOneProbeOrTheOneNamedAndReadsItsNewVersionBack) 
                             "Heron): installed version now " +
                             heron + "\n"));
     EXPECT_EQ(other->commandCount(sim::Command::Erase), 0);
-    EXPECT_EQ(cliRun({"update", "--serial", "0300A9"}).err,
+    EXPECT_EQ(cli({"update", "--serial", "0300A9"}).err,
               "velantrix-update-cli: no Velantrix with serial number 0300A9 is attached\n");
 }
 
@@ -89,7 +91,7 @@ TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
     auto egretProbe = plug(5, "0500C3", {});
     plug(4, "04010000");
     plug(16, "1000D4");
-    const CliRun all = cliRun({"update", "--all"});
+    const CliRun all = cli({"update", "--all"});
     EXPECT_EQ(all.status, 0) << all.err;
     const std::string skipped =
         "04010000 (product id 4): skipped, The attached Velantrix is not "
@@ -101,30 +103,30 @@ TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
                         "0600B7 (Velantrix Osprey): installed version now " + osprey, all.out);
     EXPECT_TRUE(holds(*heronProbe, rowOf(3)) && holds(*ospreyProbe, rowOf(6)) &&
                 holds(*egretProbe, rowOf(5)));
-    EXPECT_EQ(cliRun({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
+    EXPECT_EQ(cli({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
     // A probe that runs the offered version is left alone unless the update is forced.
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
                         "0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n",
-                        cliRun({"update", "--all"}).out);
+                        cli({"update", "--all"}).out);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 8);
-    EXPECT_EQ(cliRun({"update", "--serial", "0600B7", "--force"}).status, 0);
+    EXPECT_EQ(cli({"update", "--serial", "0600B7", "--force"}).status, 0);
     EXPECT_EQ(ospreyProbe->commandCount(sim::Command::Erase), 16);
 }
 
 TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
-    CliRun run = cliRun({"update"});
+    CliRun run = cli({"update"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "velantrix-update-cli: " + noProbe + "\n");
     plug(16, "1000D4");
-    run = cliRun({"update"});  // refused before any link is made
+    run = cli({"update"});  // refused before any link is made
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "velantrix-update-cli: 1000D4: " + notReachable + "\n");
-    scope.bus().remove(pathOf("1-1"));
+    bus.remove(pathOf("1-1"));
 
     auto probe = plug(3, "0300A1");
     // The fifth write lands one byte wrong; the third CRC block (from 16384) gives it away.
     probe->on(sim::Command::Write, 5).corruptWrite(7);
-    run = cliRun({"update", "--serial=0300A1"});
+    run = cli({"update", "--serial=0300A1"});
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: Verify failed : crc check mismatch\n");
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
@@ -133,7 +135,7 @@ TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
                         "even if its version reads as installed; run the update again\n",
                         run.out);
     // It reports the offered version now, but its flash is checked, found wrong and written.
-    run = cliRun({"update"});
+    run = cli({"update"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
                         "Checking firmware: stopped at 16384/112408 bytes\n0300A1 (Velantrix "
@@ -142,7 +144,7 @@ TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
 
     probe->clearTrace();
     probe->on(sim::Command::Connect, 1).fail();
-    run = cliRun({"update", "--force"});
+    run = cli({"update", "--force"});
     EXPECT_EQ(run.err, "velantrix-update-cli: 0300A1: connect failed\n");
     EXPECT_EQ(run.out.find("part-way"), std::string::npos) << "nothing was touched";
 
@@ -151,7 +153,7 @@ TEST_F(CliProbes, FailuresCarryTheWindowsMessageAndTheirExitStatus) {
     probe->clearTrace();
     for (int occurrence = 2; occurrence <= 12; ++occurrence)
         probe->on(sim::Command::Info, occurrence).noReply();
-    run = cliRun({"update", "--force"});
+    run = cli({"update", "--force"});
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err,
               "velantrix-update-cli: 0300A1: cannot read the installed firmware back: "

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <string>
+
+// What the command-line tool says on its own, word for word; what it says about probes and
+// updates beyond this comes from the layers below (firmware/UserMessages.h and the links' and
+// the loader's message files).
+namespace messages {
+
+// The command line.
+inline constexpr const char* seeHelp = " (see --help)";
+inline constexpr const char* noCommand = "no command given";
+inline constexpr const char* serialTwice = "--serial given twice";
+inline constexpr const char* serialNeedsValue = "--serial needs a serial number";
+inline constexpr const char* serialOrAll = "--serial and --all exclude each other";
+inline constexpr const char* notesTakesOne = "notes takes one variant name";
+inline constexpr const char* notesNeedsVariant = "notes needs a variant name, e.g. 'notes heron'";
+inline std::string unknownOption(const std::string& option) {
+    return "unknown option '" + option + "'";
+}
+inline std::string unexpectedArgument(const std::string& argument) {
+    return "unexpected argument '" + argument + "'";
+}
+inline std::string unknownCommand(const std::string& command) {
+    return "unknown command '" + command + "'";
+}
+inline std::string noImageForVariant(const std::string& variant, const std::string& known) {
+    return "no firmware image for variant '" + variant + "' (" + known + ")";
+}
+
+// Probes and their firmware.
+inline constexpr const char* notInstalled = "not installed";
+inline constexpr const char* updateAvailable = "update available";
+inline constexpr const char* reportsOfferedVersion = "reports the offered version";
+inline std::string productIdText(unsigned productId) {
+    return "product id " + std::to_string(productId);
+}
+
+// An update.
+inline constexpr const char* severalProbesChoose =
+    "Multiple devices connected, choose one with --serial or update all with --all.";
+inline std::string noProbeWithSerial(const std::string& serial) {
+    return "no Velantrix with serial number " + serial + " is attached";
+}
+inline std::string severalWithSerial(const std::string& serial) {
+    return "several Velantrix report serial number " + serial;
+}
+inline std::string skipped(const std::string& why) {
+    return "skipped, " + why;
+}
+inline std::string checkingOfferedVersion(const std::string& version) {
+    return std::string(reportsOfferedVersion) + " (" + version + "), checking it";
+}
+inline std::string alreadyUpToDate(const std::string& version) {
+    return "already up to date (" + version + ")";
+}
+inline constexpr const char* mismatchNotice =
+    "its flash does not hold the offered image (an earlier update stopped part-way?), "
+    "installing it again";
+inline std::string installing(const std::string& offered, const std::string& installed) {
+    return "installing " + offered + " over " + installed;
+}
+inline constexpr const char* incompleteNotice =
+    "the update stopped part-way and the firmware may be incomplete even if its version reads "
+    "as installed; run the update again";
+inline constexpr const char* didNotComeBack = "the Velantrix did not come back after the update";
+inline std::string cannotReadBack(const std::string& why) {
+    return "cannot read the installed firmware back: " + why;
+}
+inline std::string reportsOtherVersion(const std::string& now, const std::string& offered) {
+    return "the loader reports " + now + " after the update, not " + offered;
+}
+inline std::string installedNow(const std::string& version) {
+    return "installed version now " + version;
+}
+// Where a phase's bar or line ends when the phase failed.
+inline constexpr const char* stoppedBar = "  stopped";
+inline constexpr const char* stoppedAt = "stopped at ";
+
+inline constexpr const char* usage =
+    "Usage: velantrix-update-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Installs the firmware this program carries into attached Velantrix probes.\n"
+    "\n"
+    "Commands:\n"
+    "  list [--json]                  every attached Velantrix: serial number, variant,\n"
+    "                                 installed and offered firmware, update state\n"
+    "  update [--serial S | --all] [--force]\n"
+    "                                 install the offered firmware into the one attached\n"
+    "                                 probe, the one with serial number S, or every\n"
+    "                                 probe that can be updated; a probe that reports\n"
+    "                                 the offered version is checked block by block and\n"
+    "                                 left alone when its flash holds the image\n"
+    "                                 (--force installs without checking)\n"
+    "  images                         the firmware images this program carries\n"
+    "  notes VARIANT                  the release notes of a variant's image\n"
+    "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                     show this text\n"
+    "  --version                      show the program's version\n"
+    "\n"
+    "Exit status: 0 success, 1 the probe cannot be updated, 2 wrong command line,\n"
+    "3 no probe attached (or none with that serial number), 4 several probes attached\n"
+    "and none chosen, 5 the probe failed while being read or updated.\n";
+
+}  // namespace messages
