@@ -4,7 +4,8 @@
 #   ./dev.sh test  installs what is missing, builds and runs the whole test suite
 #   ./dev.sh demo  the same as run, with an emulated probe attached (no hardware needed)
 #   ./dev.sh windows  cross-builds the Windows programs (build-windows/), runs their tests under
-#                  Wine and packs the zip
+#                  Wine and packs the zip; builds Qt for Windows first when it is not cached
+#                  (--cached-qt-only: without the window then)
 # All are idempotent: a second run installs nothing and rebuilds only what changed.
 # They build with the CMake preset `dev` (in build/); `test` uses `ci` (build-ci/, warnings are
 # errors) when CI is set, `windows` its own. The presets are in CMakePresets.json.
@@ -67,8 +68,22 @@ test)
     ctest --preset "$preset" --no-tests=error -j"$(nproc)"
     ;;
 windows)
-    PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix mingw-w64 wine64 googletest)
+    # Qt for Windows is built once from Debian's source (qt6-base, the host Qt's version) into a
+    # cache outside the tree, when it is not there yet; with --cached-qt-only it is not built,
+    # and without it the window and its tests are left out.
+    PACKAGES=(cmake make ninja-build g++ dpkg-dev qt6-base-dev g++-mingw-w64-x86-64-posix
+        mingw-w64 wine64 googletest xvfb xauth xdotool imagemagick librsvg2-bin
+        fonts-dejavu-core tesseract-ocr)
     install_missing
+    qt=$(tools/build-qt-windows.sh --prefix)
+    if [ -f "$qt/.complete" ]; then
+        echo "Qt for Windows: $qt"
+    elif [ "${2:-}" = --cached-qt-only ]; then
+        echo "No Qt for Windows in $qt: building the command-line tool and its tests only;" \
+            "'./dev.sh windows' builds Qt once (about an hour on two cores) and the window with it"
+    else
+        nice -n 10 tools/build-qt-windows.sh
+    fi
     options=()
     [ -n "${CI:-}" ] && options+=(-DVX_WERROR=ON)
     cmake --preset windows "${options[@]}"
@@ -77,7 +92,7 @@ windows)
     cpack --preset windows
     ;;
 *)
-    echo "usage: $0 run|test|demo [probe]|windows" >&2
+    echo "usage: $0 run|test|demo [probe]|windows [--cached-qt-only]" >&2
     exit 2
     ;;
 esac

@@ -10,11 +10,14 @@ namespace {
 // One name per user and id: the runtime folder is per user already; the temporary folder,
 // used where there is none, may be shared by every user (/tmp), so the name also carries the
 // user's home folder, which is theirs alone on every system.
-QString baseName(const QString& applicationId) {
-    const QByteArray key = (QDir::homePath() + QLatin1Char('\n') + applicationId).toUtf8();
+QString hashedName(const QString& key) {
     const QByteArray hash =
-        QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QStringLiteral("velantrix-single-%1").arg(QString::fromLatin1(hash));
+}
+
+QString baseName(const QString& applicationId) {
+    return hashedName(QDir::homePath() + QLatin1Char('\n') + applicationId);
 }
 
 QString runtimeFolder() {
@@ -78,8 +81,15 @@ QString SingleInstance::lockFilePath(const QString& applicationId) {
     return runtimeFolder() + QLatin1Char('/') + baseName(applicationId) + QStringLiteral(".lock");
 }
 
+// On Windows the local socket is a named pipe, whose names are one namespace for the whole
+// machine, not paths: the name stands for the lock file, so that each lock has its own pipe.
+// Elsewhere it is a socket file beside the lock.
 QString SingleInstance::serverName(const QString& applicationId) {
+#ifdef Q_OS_WIN
+    return hashedName(lockFilePath(applicationId));
+#else
     return runtimeFolder() + QLatin1Char('/') + baseName(applicationId) + QStringLiteral(".sock");
+#endif
 }
 
 void SingleInstance::listen() {

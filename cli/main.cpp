@@ -9,6 +9,7 @@
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
+    platform::showOutputAsUtf8();
     const cli::Console console{std::cout, std::cerr, platform::standardOutputIsTerminal()};
     try {
         return cli::runCli(platform::systemContext(),

@@ -4,15 +4,19 @@
 
 namespace {
 
-__extension__ typedef __int128 WideCount;
-
-// Counter ticks in `ms` milliseconds: the product first, so nothing is lost to rounding, taken
-// in 128 bits so that a fast counter cannot overflow it; clamped so the deadline stays
-// representable.
+// Counter ticks in `ms` milliseconds, ms * frequency / 1000 without rounding: taken apart as
+// ms * (frequency / 1000) + ms * (frequency % 1000) / 1000, so that no product overflows 64 bits
+// even for a fast counter; clamped so the deadline stays representable.
 int64_t deadlineAfter(int64_t start, uint32_t ms, int64_t frequency) {
-    const WideCount deadline = start + WideCount{ms} * frequency / 1000;
-    return deadline > std::numeric_limits<int64_t>::max() ? std::numeric_limits<int64_t>::max()
-                                                          : static_cast<int64_t>(deadline);
+    constexpr int64_t latest = std::numeric_limits<int64_t>::max();
+    const int64_t whole = frequency / 1000;
+    if (ms != 0 && whole > latest / ms)
+        return latest;
+    const int64_t rest = frequency % 1000 * ms / 1000;
+    if (whole * ms > latest - rest)
+        return latest;
+    const int64_t ticks = whole * ms + rest;
+    return start > 0 && ticks > latest - start ? latest : start + ticks;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 # Cross-build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64-posix, mingw-w64).
-# The posix flavour is the one whose C++ library has std::thread and std::mutex. Programs are
-# linked statically, runtime included, so they run on Windows and under Wine without DLLs beside
-# them. Wine (Debian: wine64), when present, runs the tests.
+# The posix flavour is the one whose C++ library has std::thread and std::mutex, and the one Qt
+# for Windows is built with (tools/build-qt-windows.sh). Wine (Debian: wine64), when present,
+# runs the tests.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -16,8 +16,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
 find_program(VX_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(VX_WINE NAMES wine64 wine)

@@ -8,4 +8,6 @@ bool standardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) == 1;
 }
 
+void showOutputAsUtf8() {}
+
 }  // namespace platform

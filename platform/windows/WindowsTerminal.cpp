@@ -10,4 +10,10 @@ bool standardOutputIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
 }
 
+// Without a console (output to a file or a pipe) this changes nothing, and the bytes go out as
+// they are.
+void showOutputAsUtf8() {
+    SetConsoleOutputCP(CP_UTF8);
+}
+
 }  // namespace platform

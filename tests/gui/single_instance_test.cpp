@@ -1,23 +1,43 @@
 // One running copy per user: a later start of the real program hands its first argument to the
-// first and leaves (that it shows nothing, the start test says).
+// first copy whose lock it finds, and leaves (that it shows nothing, the start test says). A
+// first copy whose lock is in another folder (a test's own runtime folder, say) is a guard of
+// its own: the later starts that find its lock reach it alone.
 #include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include "app/SingleInstance.h"
 
-TEST(SingleInstance, ALaterStartHandsItsFirstArgumentToTheFirst) {
-    SingleInstance first(QStringLiteral("Velantrix Update"));
-    ASSERT_FALSE(first.isRunning());
-    QSignalSpy received(&first, &SingleInstance::messageReceived);
-    const std::pair<QStringList, QString> starts[] = {{{"first", "second"}, "first"}, {{}, ""}};
-    for (const auto& [arguments, message] : starts) {
+TEST(SingleInstance, ALaterStartHandsItsFirstArgumentToTheFirstCopyOfItsLock) {
+    const QString id = QStringLiteral("Velantrix Update");
+    SingleInstance first(id);
+    QTemporaryDir elsewhere;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", elsewhere.path().toLocal8Bit());
+    SingleInstance other(id);
+    qputenv("XDG_RUNTIME_DIR", saved);
+    ASSERT_FALSE(first.isRunning() || other.isRunning());
+    QSignalSpy toFirst(&first, &SingleInstance::messageReceived);
+    QSignalSpy toOther(&other, &SingleInstance::messageReceived);
+    QProcessEnvironment here = QProcessEnvironment::systemEnvironment(), there = here;
+    there.insert(QStringLiteral("XDG_RUNTIME_DIR"), elsewhere.path());
+    const std::tuple<QStringList, QProcessEnvironment*, QSignalSpy*, QString> starts[] = {
+        {{"first", "second"}, &here, &toFirst, "first"},
+        {{}, &here, &toFirst, ""},
+        {{"other"}, &there, &toOther, "other"}};
+    for (const auto& [arguments, environment, received, message] : starts) {
+        // The first copy keeps its event loop turning, as a running program does: a named pipe
+        // (Windows) takes what the later one writes only as the first reads it.
         QProcess later;
+        later.setProcessEnvironment(*environment);
+        QSignalSpy finished(&later, &QProcess::finished);
         later.start(QStringLiteral(VX_APP_BINARY), arguments);
-        ASSERT_TRUE(later.waitForFinished(20000));
+        ASSERT_TRUE(finished.wait(20000));
         EXPECT_EQ(later.exitCode(), 0);
-        ASSERT_TRUE(received.count() > 0 || received.wait(5000));
-        EXPECT_EQ(received.takeFirst().at(0).toString(), message);
+        ASSERT_TRUE(received->count() > 0 || received->wait(5000)) << message.toStdString();
+        EXPECT_EQ(received->takeFirst().at(0).toString(), message);
     }
+    EXPECT_EQ(toFirst.count() + toOther.count(), 0);
 }

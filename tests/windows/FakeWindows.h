@@ -7,16 +7,16 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/windows/SystemApi.h"
 
 // A scripted Windows behind the backend's function tables: SetupAPI lists `interfaces`,
 // `failing` names what the system lacks or refuses, and the calls that matter are written to
-// `trace`, so that a test states what was called, in what order. One instance at a time; the
-// tables reach it through `current`.
+// `trace` ("open 3, initialise, ..."), so that a test states what was called, in what order.
+// One instance at a time; the tables reach it through `current`.
 namespace wintest {
 
 struct Interface {
@@ -32,15 +32,23 @@ struct FakeWindows {
 
     std::vector<Interface> interfaces;
     GUID listedClass{};
-    // A library or entry point the system lacks, or a traced call that fails: an open, or a
-    // transfer's start or wait (a transfer whose wait fails is still pending when it returns).
-    std::string failing;
+    // Libraries or entry points the system lacks, and traced calls that fail: an open, an event,
+    // a transfer's start, a wait that runs out (the transfer stays pending), a cancellation the
+    // driver ignores. Also how the device ends the transfers it answers: "at once" (as they
+    // start), "stall" (with an error, having moved its bytes all the same), else within the wait.
+    std::set<std::string> failing;
     std::map<HANDLE, std::string> open;  // each open handle: its path, or "event"
-    bool pending = false;
+    struct {
+        LPOVERLAPPED record = nullptr;
+        PUCHAR data = nullptr;
+        ULONG length = 0;
+        bool in = false;
+    } transfer;        // the last one started
+    std::string sent;  // what the last OUT transfer carried
     DWORD lastError = 0;
     std::array<std::u16string, 3> hidStrings;  // manufacturer, product, serial number
     int loaded = 0;                            // libraries loaded and not released
-    std::vector<std::string> trace;
+    std::string trace;
     static inline FakeWindows* current = nullptr;
 };
 
@@ -55,8 +63,8 @@ inline BOOL failWith(DWORD error) {
 
 // Traces `call`; false when it is the one that fails.
 inline bool note(const std::string& call) {
-    F().trace.push_back(call);
-    return call != F().failing;
+    F().trace += (F().trace.empty() ? "" : ", ") + call;
+    return !F().failing.contains(call);
 }
 
 inline HANDLE newHandle(std::string what) {
@@ -84,25 +92,43 @@ inline BOOL answerText(const std::optional<std::string>& text, void* buffer, DWO
     return TRUE;
 }
 
-// Starts a transfer through a cleared record. The device has two bytes to send (1, 2) and takes
-// all it is sent.
-inline BOOL start(const std::string& what, LPOVERLAPPED record, PUCHAR data, ULONG length) {
+// The system keeps a transfer's state and the bytes it moved in its record. (ntstatus.h does not
+// go with <windows.h>; these are its values.)
+constexpr ULONG_PTR statusUnsuccessful = 0xC0000001, statusCancelled = 0xC0000120;
+
+inline bool isPending(LPOVERLAPPED record) {
+    return record && record->Internal == STATUS_PENDING;
+}
+
+// Ends the last transfer: the device has two bytes to send (1, 2) and takes all it is sent.
+inline void complete() {
+    auto& t = F().transfer;
+    t.record->Internal = F().failing.contains("stall") ? statusUnsuccessful : 0;
+    t.record->InternalHigh = t.in ? std::min<ULONG>(t.length, 2) : t.length;
+    if (t.in && t.data)
+        std::memcpy(t.data, "\1\2", t.record->InternalHigh);
+}
+
+// Starts a transfer through a cleared record.
+inline BOOL start(const std::string& what, bool in, LPOVERLAPPED record, PUCHAR data,
+                  ULONG length) {
     EXPECT_EQ(F().open[record->hEvent], "event");
     EXPECT_EQ(record->Internal | record->InternalHigh, 0u) << "a record not cleared for reuse";
-    // The system keeps a transfer's state and the bytes it moved in its record.
-    record->Internal = STATUS_PENDING;
     if (!note(what + " " + std::to_string(length)))
         return failWith(ERROR_GEN_FAILURE);
-    const bool in = what.starts_with("read");
-    record->InternalHigh = in ? std::min<ULONG>(length, 2) : length;
-    if (in)
-        std::memcpy(data, "\1\2", record->InternalHigh);
-    return failWith(ERROR_IO_PENDING);
+    record->Internal = STATUS_PENDING;
+    F().transfer = {record, data, length, in};
+    if (!in && data)
+        F().sent.assign(reinterpret_cast<const char*>(data), length);
+    if (!F().failing.contains("at once"))
+        return failWith(ERROR_IO_PENDING);
+    complete();
+    return TRUE;
 }
 
 template <bool In>
 BOOL WINAPI pipe(PVOID, UCHAR pipe, PUCHAR data, ULONG length, PULONG, LPOVERLAPPED record) {
-    return start((In ? "read " : "write ") + std::to_string(pipe), record, data, length);
+    return start((In ? "read " : "write ") + std::to_string(pipe), In, record, data, length);
 }
 
 inline BOOL WINAPI control(PVOID, WINUSB_SETUP_PACKET s, PUCHAR data, ULONG length, PULONG,
@@ -110,17 +136,22 @@ inline BOOL WINAPI control(PVOID, WINUSB_SETUP_PACKET s, PUCHAR data, ULONG leng
     char what[48];
     std::snprintf(what, sizeof what, "control %02X %u %u %u", s.RequestType, s.Request, s.Value,
                   s.Index);
-    return start(what, record, data, length);
+    return start(what, (s.RequestType & 0x80) != 0, record, data, length);
 }
 
-template <int Query>  // an index into hidStrings; an empty one the device does not answer
+// Answers only into a buffer whose size in bytes holds the text and its NUL, as hid.dll does.
+template <int Query>  // an index into hidStrings
 BOOLEAN NTAPI hidString(HANDLE device, PVOID buffer, ULONG bytes) {
     EXPECT_TRUE(F().open.contains(device));
     const std::u16string& text = F().hidStrings[Query];
-    const bool fits = !text.empty() && (text.size() + 1) * 2 <= bytes;
+    const bool fits = (text.size() + 1) * 2 <= bytes;
     if (fits)
         std::memcpy(buffer, text.c_str(), (text.size() + 1) * 2);
     return fits;
+}
+
+inline void neverCalled() {
+    ADD_FAILURE() << "an entry point the backend must have but never calls";
 }
 
 inline FARPROC entryPoint(const std::string& name) {
@@ -138,8 +169,7 @@ inline FARPROC entryPoint(const std::string& name) {
         {"HidD_GetSerialNumberString", proc(&hidString<2>)},
     };
     const auto found = implemented.find(name);
-    // An entry point the backend must have but never calls.
-    return found != implemented.end() ? found->second : proc(+[] { ADD_FAILURE(); });
+    return found != implemented.end() ? found->second : proc(&neverCalled);
 }
 
 inline platform::SystemApi FakeWindows::api() const {
@@ -172,8 +202,14 @@ inline platform::SystemApi FakeWindows::api() const {
     api.getDeviceRegistryProperty = [](auto, auto device, DWORD property, auto, PBYTE buffer,
                                        DWORD size, PDWORD required) -> BOOL {
         const Interface& entry = F().interfaces[device->Reserved];
-        return answerText(property == SPDRP_MFG ? entry.manufacturer : entry.description, buffer,
-                          size, required);
+        // Every device has more properties than the two asked for; a list of hardware ids, say.
+        const std::optional<std::string> hardwareIds =
+            std::string("USB\\VID_1A2B&PID_0003&REV_0700") + '\0' + "USB\\VID_1A2B&PID_0003" + '\0';
+        return answerText(property == SPDRP_MFG          ? entry.manufacturer
+                          : property == SPDRP_DEVICEDESC ? entry.description
+                          : property == SPDRP_HARDWAREID ? hardwareIds
+                                                         : std::nullopt,
+                          buffer, size, required);
     };
     api.destroyDeviceInfoList = [](HDEVINFO) -> BOOL { return note("destroy set"); };
     api.getLastError = []() -> DWORD { return F().lastError; };
@@ -185,28 +221,43 @@ inline platform::SystemApi FakeWindows::api() const {
         return note("open " + std::to_string(sharing)) ? newHandle(path) : INVALID_HANDLE_VALUE;
     };
     api.closeHandle = [](HANDLE handle) -> BOOL {
+        EXPECT_TRUE(F().open.contains(handle)) << "closing what is not open";
         return note("close " + F().open[handle]) && F().open.erase(handle);
     };
     // Only an unnamed, auto-reset, initially clear event is of use to the backend.
     api.createEvent = [](auto, BOOL manual, BOOL set, LPCSTR name) -> HANDLE {
-        return manual || set || name ? nullptr : newHandle("event");
+        return manual || set || name || !note("event") ? nullptr : newHandle("event");
     };
-    api.waitForSingleObject = [](HANDLE, DWORD ms) -> DWORD {
-        F().pending = !note("wait " + std::to_string(ms));
-        return F().pending ? WAIT_TIMEOUT : WAIT_OBJECT_0;
+    // A pending transfer ends within the wait unless the wait is one that runs out.
+    api.waitForSingleObject = [](HANDLE event, DWORD ms) -> DWORD {
+        EXPECT_EQ(F().open[event], "event");
+        if (note("wait " + std::to_string(ms)) && isPending(F().transfer.record))
+            complete();
+        return isPending(F().transfer.record) ? WAIT_TIMEOUT : WAIT_OBJECT_0;
     };
-    // A pending transfer ends only when cancelled, and then as aborted.
+    // What the record says; a wait here could last for ever.
     api.getOverlappedResult = [](auto, auto record, LPDWORD count, BOOL wait) -> BOOL {
-        note(wait ? "await" : "poll");
+        EXPECT_FALSE(wait) << "an unbounded wait";
+        note("poll");
         *count = DWORD(record->InternalHigh);
-        return !F().pending || failWith(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
+        if (record->Internal == STATUS_PENDING)
+            return failWith(ERROR_IO_INCOMPLETE);
+        return record->Internal == 0 ||
+               failWith(record->Internal == statusCancelled ? ERROR_OPERATION_ABORTED
+                                                            : ERROR_GEN_FAILURE);
     };
-    api.cancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL { return note("cancel"); };
+    // A cancelled transfer ends at once, as aborted, unless the driver ignores the request.
+    api.cancelIoEx = [](HANDLE, LPOVERLAPPED record) -> BOOL {
+        if (note("cancel") && isPending(record))
+            record->Internal = statusCancelled;  // having moved nothing
+        return TRUE;
+    };
     api.loadLibrary = [](LPCSTR name) -> HMODULE {
-        return F().failing == name ? nullptr : (++F().loaded, reinterpret_cast<HMODULE>(0x40));
+        return F().failing.contains(name) ? nullptr
+                                          : (++F().loaded, reinterpret_cast<HMODULE>(0x40));
     };
     api.getProcAddress = [](HMODULE, LPCSTR name) -> FARPROC {
-        return F().failing == name ? nullptr : entryPoint(name);
+        return F().failing.contains(name) ? nullptr : entryPoint(name);
     };
     api.freeLibrary = [](HMODULE) -> BOOL { return --F().loaded >= 0; };
     return api;
