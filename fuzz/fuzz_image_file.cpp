@@ -1,6 +1,6 @@
 // Whatever an image file holds: checked for each variant and for none, the check reads only the
 // bytes it is given (the sanitizers watch), refuses with a sentence or passes a file that truly
-// is sound, and answers the same twice.
+// is sound.
 #include <cstring>
 
 #include "Require.h"
@@ -35,7 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         require(check.header.has_value() == (size >= firmwareImageHeaderFixedSize));
         if (check.refusal.empty())
             requireSound(bytes, row);
-        require(checkImageFile(bytes, row).refusal == check.refusal);
     }
     return 0;
 }

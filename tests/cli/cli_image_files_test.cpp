@@ -1,4 +1,4 @@
-// Image files: export, inspect and install against virtual probes, and every refusal.
+// Image files: export and inspect, and installs against virtual probes with every refusal.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,18 +38,17 @@ struct CliImageFiles : VirtualProbes {
                    static_cast<std::streamsize>(bytes.size()));
         return (dir / name).string();
     }
-    static Bytes imageOf(uint16_t productId) {
-        return {rowOf(productId).data, rowOf(productId).data + rowOf(productId).size};
-    }
-    static bool holds(const sim::VirtualProbe& probe, uint32_t address, const Bytes& image) {
-        return probe.flashCrc(address, static_cast<uint32_t>(image.size())) ==
-               crc32(image.data(), image.size());
+    // The carried image, with `patch` over its bytes from `at`.
+    static Bytes imageOf(uint16_t productId, std::size_t at = 0, const Bytes& patch = {}) {
+        Bytes bytes(rowOf(productId).data, rowOf(productId).data + rowOf(productId).size);
+        std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        return bytes;
     }
 };
 
 }  // namespace
 
-TEST_F(CliImageFiles, ExportInspectAndInstallTheImageKeptForLater) {
+TEST_F(CliImageFiles, ExportKeepsWhatExistsAndInspectShowsTheHeader) {
     EXPECT_EQ(cli({"images", "--export", dir.string()}).status, 0);
     const std::string path = (dir / "velantrix-osprey-3.1.vxfw").string();
     EXPECT_EQ(cli({"images", "--export", dir.string()}).out.find("wrote"), std::string::npos);
@@ -64,30 +63,28 @@ TEST_F(CliImageFiles, ExportInspectAndInstallTheImageKeptForLater) {
   version       3.1 - Build: 2024042402.56362
 can be installed into: Velantrix Osprey (by its header size)
 )");
-    auto probe = plug(6, "0600B7");  // reopens into its loader, image at 0x1A008000
-    const CliRun run = cli({"update", "--image", path, "--serial", "0600B7"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
-              "0600B7 (Velantrix Osprey): installing " + path +
-                  " (3.1 - Build: 2024042402.56362) over 2.10 - old");
-    EXPECT_TRUE(holds(*probe, 0x1A008000, imageOf(6)));
 }
 
 TEST_F(CliImageFiles, EveryRefusalComesBeforeAnythingIsWritten) {
     auto probe = plug(3, "0300A1", imageOf(3));
     const Bytes older = olderImage();
-    Bytes flipped = imageOf(3);
-    flipped.at(5000) ^= 0x20;
+    const std::string large = file("large", {});
+    fs::resize_file(large, 16 * 1024 * 1024 + 1);  // sparse: refused before it is read
     const std::pair<std::string, std::string> cases[] = {
         {(dir / "none").string(), "cannot be read: No such file or directory"},
-        {file("short", Bytes(older.begin(), older.begin() + 40)),
-         "is shorter than its header (40 of 64 bytes)"},
+        {large, "is 16777217 bytes, larger than 16 MiB: no Velantrix firmware is that large"},
+        {file("short", Bytes(older.begin(), older.begin() + 63)),
+         "is shorter than its header (63 of 64 bytes)"},
+        {file("magic", imageOf(3, 0, {0x0E})),
+         "is not a Velantrix firmware image (it starts with 0xCAFEF00E, not 0xCAFEF00D)"},
         {file("osprey", imageOf(6)),
          "has a header of 0x48 bytes, but images for the Velantrix Heron have 0x40"},
         {file("cut", Bytes(older.begin(), older.end() - 1)),
          "is 4159 bytes, but its header says 0x40 + 4096 bytes of payload"},
-        {file("flipped", flipped),
-         "has a payload whose CRC is 0xFAC10240, not the 0xBF6DDB12 its header says"},
+        {file("wraps", imageOf(3, 8, {0xFF, 0xFF, 0xFF, 0xFF})),
+         "is 112408 bytes, but its header says 0x40 + 4294967295 bytes of payload"},
+        {file("flipped", imageOf(3, 5000, {0x80})),
+         "has a payload whose CRC is 0x14BF45EE, not the 0xBF6DDB12 its header says"},
         {file("older", older),
          "is 2.10 - old, older than the installed " + heron + "; --allow-older installs it anyway"},
         {file("same", imageOf(3)),
@@ -100,15 +97,19 @@ TEST_F(CliImageFiles, EveryRefusalComesBeforeAnythingIsWritten) {
     }
     EXPECT_EQ(probe->commandCount(sim::Command::Erase), 0);
     EXPECT_EQ(probe->commandCount(sim::Command::Connect), 1) << "only to check 'same'";
-    EXPECT_EQ(
-        cli({"update", "--image", file("older", older), "--serial", "0300A1", "--allow-older"})
-            .status,
-        0);
-    EXPECT_TRUE(holds(*probe, 0x2000, older));
-    EXPECT_EQ(cli({"update", "--image", file("older", older), "--serial", "0300A1"}).status, 6);
-    EXPECT_EQ(
-        cli({"update", "--image", file("older", older), "--serial", "0300A1", "--force"}).status,
-        0);
+    // The older file with --allow-older; then it is what the probe holds, unless --force.
+    const std::vector<std::pair<std::vector<std::string>, int>> runs = {
+        {{"--allow-older"}, 0}, {{}, 6}, {{"--force"}, 0}};
+    for (const auto& [options, status] : runs) {
+        std::vector<std::string> args{"update", "--image", file("older", older), "--serial",
+                                      "0300A1"};
+        args.insert(args.end(), options.begin(), options.end());
+        EXPECT_EQ(cli(args).status, status);
+    }
+    EXPECT_EQ(probe->readFlash(0x2000, 4160), older);
+    // Numbers, not text: 2.9 is older than 2.10.
+    const Bytes nine = sim::buildFirmwareImage({.majorVersion = 2, .minorVersion = 9});
+    EXPECT_EQ(cli({"update", "--image", file("2.9", nine), "--serial", "0300A1"}).status, 6);
 }
 
 TEST_F(CliImageFiles, AFileChangedDuringTheUpdateDoesNotReachTheProbe) {
@@ -124,6 +125,8 @@ TEST_F(CliImageFiles, AFileChangedDuringTheUpdateDoesNotReachTheProbe) {
         0)
         << err.str();
     EXPECT_FALSE(buffer.hook) << "the file was changed";
-    EXPECT_TRUE(holds(*probe, 0x2000, imageOf(3)));
+    EXPECT_EQ(probe->readFlash(0x2000, 112408), imageOf(3));
+    EXPECT_EQ(buffer.text.substr(0, buffer.text.find('\n')),
+              "0300A1 (Velantrix Heron): installing " + path + " (" + heron + ") over 2.10 - old");
     EXPECT_TRUE(buffer.text.ends_with("installed version now " + heron + "\n"));
 }
