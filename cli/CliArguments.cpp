@@ -54,10 +54,37 @@ std::optional<std::string> takeValue(std::string_view name, const std::string& n
     return value->empty() ? needsValue : std::string();
 }
 
+// The options about image files (update --image, images --export, inspect), as applyOption
+// takes them. Nothing when args[i] is none of them.
+std::optional<std::string> applyImageOption(CliRequest& request,
+                                            const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    const bool update = request.command == Command::Update;
+    if (update && arg == "--allow-older") {
+        request.allowOlder = true;
+        return std::string();
+    }
+    if (update)
+        return takeValue("--image", messages::imageNeedsFile, request.image, args, i);
+    if (request.command == Command::Images && arg == "--force") {
+        request.force = true;
+        return std::string();
+    }
+    if (request.command == Command::Images)
+        return takeValue("--export", messages::exportNeedsFolder, request.exportDirectory, args, i);
+    if (request.command == Command::Inspect && !arg.starts_with("-") && !request.image) {
+        request.image = arg;
+        return std::string();
+    }
+    return std::nullopt;
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
     const std::string& arg = args[i];
+    if (auto taken = applyImageOption(request, args, i))
+        return *taken;
     switch (request.command) {
         case Command::List:
             if (arg == "--json") {
@@ -74,12 +101,6 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
                 request.force = true;
                 return {};
             }
-            if (arg == "--allow-older") {
-                request.allowOlder = true;
-                return {};
-            }
-            if (auto error = takeValue("--image", messages::imageNeedsFile, request.image, args, i))
-                return *error;
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
                     return messages::serialTwice;
@@ -103,23 +124,10 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
             if (!arg.starts_with("-"))
                 return messages::notesTakesOne;
             break;
-        case Command::Images:
-            if (arg == "--force") {
-                request.force = true;
-                return {};
-            }
-            if (auto error = takeValue("--export", messages::exportNeedsFolder,
-                                       request.exportDirectory, args, i))
-                return *error;
-            break;
-        case Command::Inspect:
-            if (!arg.starts_with("-") && !request.image) {
-                request.image = arg;
-                return {};
-            }
-            break;
         case Command::Help:
         case Command::Version:
+        case Command::Images:
+        case Command::Inspect:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);

@@ -17,7 +17,7 @@
 
 // Far above any probe's firmware region, and small enough to hold in memory without a second
 // thought: a file is refused above it before a byte of it is read.
-inline constexpr std::size_t maxImageFileSize = 16 * 1024 * 1024;
+inline constexpr std::size_t maxImageFileSize = std::size_t{16} * 1024 * 1024;
 
 struct ImageFileCheck {
     std::string refusal;                        // the user's sentence; empty: the file is sound

@@ -60,7 +60,8 @@ inline std::string imageFileUnreadable(const std::string& why) {
 inline constexpr const char* imageFileChanged = "changed while it was being read";
 inline std::string imageFileTooLarge(std::uintmax_t size, std::size_t limit) {
     return "is " + std::to_string(size) + " bytes, larger than " +
-           std::to_string(limit / (1024 * 1024)) + " MiB: no Velantrix firmware is that large";
+           std::to_string(limit / (std::size_t{1024} * 1024)) +
+           " MiB: no Velantrix firmware is that large";
 }
 inline std::string imageFileShorterThanHeader(std::size_t size, std::size_t headerSize) {
     return "is shorter than its header (" + std::to_string(size) + " of " +

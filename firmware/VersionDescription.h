@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,9 +8,12 @@
 struct FirmwareVersion {
     uint16_t major = 0;
     uint16_t minor = 0;
-    // Older means a lower major version, or the same major and a lower minor, both as numbers:
-    // 2.9 is older than 2.10.
-    friend constexpr auto operator<=>(const FirmwareVersion&, const FirmwareVersion&) = default;
+    friend constexpr bool operator==(const FirmwareVersion&, const FirmwareVersion&) = default;
+    // Older: a lower major version, or the same major and a lower minor, both as numbers (2.9 is
+    // older than 2.10).
+    friend constexpr bool operator<(const FirmwareVersion& a, const FirmwareVersion& b) {
+        return a.major != b.major ? a.major < b.major : a.minor < b.minor;
+    }
 };
 
 // "major.minor", e.g. "2.16": how every version is numbered on screen and in file names.
