@@ -63,6 +63,10 @@ TEST_F(CliImageFiles, ExportKeepsWhatExistsAndInspectShowsTheHeader) {
   version       3.1 - Build: 2024042402.56362
 can be installed into: Velantrix Osprey (by its header size)
 )");
+    const std::string odd = file("odd", imageOf(3, 4, {0x50}));
+    EXPECT_EQ(cli({"inspect", odd}).err, "velantrix-update-cli: " + odd +
+                                             ": has a header of 0x50 bytes, which no Velantrix "
+                                             "variant's image has\n");
 }
 
 TEST_F(CliImageFiles, EveryRefusalComesBeforeAnythingIsWritten) {
@@ -120,9 +124,9 @@ TEST_F(CliImageFiles, AFileChangedDuringTheUpdateDoesNotReachTheProbe) {
     buffer.hook = [&] { file("heron.vxfw", olderImage()); };
     std::ostream out(&buffer);
     std::ostringstream err;
-    EXPECT_EQ(
-        cli::runCli(context, {"update", "--image", path, "--serial", "0300A1"}, {out, err, false}),
-        0)
+    EXPECT_EQ(cli::runCli(context, {"update", "--image=" + path, "--serial", "0300A1"},
+                          {out, err, false}),
+              0)
         << err.str();
     EXPECT_FALSE(buffer.hook) << "the file was changed";
     EXPECT_EQ(probe->readFlash(0x2000, 112408), imageOf(3));

@@ -26,6 +26,7 @@ TEST(CliArguments, RefusesWhatMakesNoSense) {
         {{"update", "--allow-older"}, "--allow-older goes with --image"},
         {{"images", "--force"}, "images takes --force only with --export"},
         {{"inspect"}, "inspect needs a file name"},
+        {{"images", "--export"}, "--export needs a folder name"},
     };
     for (const auto& [args, message] : cases) {
         const auto parsed = cli::parseArguments(args);
