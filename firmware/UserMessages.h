@@ -59,8 +59,7 @@ inline std::string imageFileUnreadable(const std::string& why) {
 }
 inline constexpr const char* imageFileChanged = "changed while it was being read";
 inline std::string imageFileTooLarge(std::uintmax_t size, std::size_t limit) {
-    return "is " + std::to_string(size) + " bytes, larger than " +
-           std::to_string(limit / (std::size_t{1024} * 1024)) +
+    return "is " + std::to_string(size) + " bytes, larger than " + std::to_string(limit >> 20) +
            " MiB: no Velantrix firmware is that large";
 }
 inline std::string imageFileShorterThanHeader(std::size_t size, std::size_t headerSize) {
