@@ -21,9 +21,18 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
         case Command::List:
             return listProbes(context, console, request.json);
         case Command::Update:
+            if (request.image) {
+                return updateFromImage(context, console,
+                                       {*request.image, request.serial.value_or(""),
+                                        request.allowOlder, request.force});
+            }
             return updateProbes(context, console, {request.serial, request.all, request.force});
         case Command::Images:
+            if (request.exportDirectory)
+                return exportImages(console, *request.exportDirectory, request.force);
             return showCatalogue(console);
+        case Command::Inspect:
+            return inspectImageFile(console, request.image.value_or(""));
         case Command::Notes:
             return showReleaseNotes(console, request.variant);
     }

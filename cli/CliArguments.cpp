@@ -15,11 +15,12 @@ struct CommandName {
     Command command;
 };
 
-constexpr std::array<CommandName, 6> commandNames{{
+constexpr std::array<CommandName, 7> commandNames{{
     {"list", Command::List},
     {"update", Command::Update},
     {"images", Command::Images},
     {"notes", Command::Notes},
+    {"inspect", Command::Inspect},
     {"help", Command::Help},
     {"--version", Command::Version},
 }};
@@ -32,10 +33,58 @@ ParsedArguments failure(std::string message) {
     return {std::nullopt, std::move(message)};
 }
 
+// `--name VALUE` or `--name=VALUE` at args[i] into `value`. Nothing when args[i] is another
+// option; otherwise an error text, empty when taken.
+std::optional<std::string> takeValue(std::string_view name, const std::string& needsValue,
+                                     std::optional<std::string>& value,
+                                     const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    const std::string prefix = std::string(name) + "=";
+    if (arg != name && !arg.starts_with(prefix))
+        return std::nullopt;
+    if (value)
+        return messages::optionTwice(name);
+    if (arg == name) {
+        if (i + 1 >= args.size())
+            return needsValue;
+        value = args[++i];
+    } else {
+        value = arg.substr(prefix.size());
+    }
+    return value->empty() ? needsValue : std::string();
+}
+
+// The options about image files (update --image, images --export, inspect), as applyOption
+// takes them. Nothing when args[i] is none of them.
+std::optional<std::string> applyImageOption(CliRequest& request,
+                                            const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    const bool update = request.command == Command::Update;
+    if (update && arg == "--allow-older") {
+        request.allowOlder = true;
+        return std::string();
+    }
+    if (update)
+        return takeValue("--image", messages::imageNeedsFile, request.image, args, i);
+    if (request.command == Command::Images && arg == "--force") {
+        request.force = true;
+        return std::string();
+    }
+    if (request.command == Command::Images)
+        return takeValue("--export", messages::exportNeedsFolder, request.exportDirectory, args, i);
+    if (request.command == Command::Inspect && !arg.starts_with("-") && !request.image) {
+        request.image = arg;
+        return std::string();
+    }
+    return std::nullopt;
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
     const std::string& arg = args[i];
+    if (auto taken = applyImageOption(request, args, i))
+        return *taken;
     switch (request.command) {
         case Command::List:
             if (arg == "--json") {
@@ -78,9 +127,32 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
         case Command::Help:
         case Command::Version:
         case Command::Images:
+        case Command::Inspect:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);
+}
+
+// What goes with a file: the probe chosen by name, and nothing that only an install of the
+// carried image or an export means.
+std::string imageRule(const CliRequest& request) {
+    switch (request.command) {
+        case Command::Update:
+            if (request.image && request.all)
+                return messages::imageNotWithAll;
+            if (request.image && !request.serial)
+                return messages::imageNeedsSerial;
+            if (request.allowOlder && !request.image)
+                return messages::allowOlderNeedsImage;
+            return {};
+        case Command::Images:
+            return request.force && !request.exportDirectory ? messages::forceNeedsExport
+                                                             : std::string();
+        case Command::Inspect:
+            return request.image ? std::string() : messages::inspectNeedsFile;
+        default:
+            return {};
+    }
 }
 
 }  // namespace
@@ -108,6 +180,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
         return failure(messages::serialOrAll);
     if (request.command == Command::Notes && request.variant.empty())
         return failure(messages::notesNeedsVariant);
+    if (std::string error = imageRule(request); !error.empty())
+        return failure(std::move(error));
     return {request, {}};
 }
 

@@ -6,16 +6,19 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
 struct CliRequest {
     Command command = Command::Help;
-    bool json = false;                  // list
-    std::optional<std::string> serial;  // update
-    bool all = false;                   // update
-    bool force = false;                 // update
-    std::string variant;                // notes
+    bool json = false;                           // list
+    std::optional<std::string> serial;           // update
+    bool all = false;                            // update
+    bool force = false;                          // update, images --export
+    std::string variant;                         // notes
+    std::optional<std::string> image;            // update --image FILE, inspect FILE
+    bool allowOlder = false;                     // update --image
+    std::optional<std::string> exportDirectory;  // images --export DIR
 };
 
 // Either a request or the one-line reason why the arguments make none.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 // What the command-line tool says on its own, word for word; what it says about probes and
 // updates beyond this comes from the layers below (firmware/UserMessages.h and the links' and
@@ -15,6 +17,17 @@ inline constexpr const char* serialNeedsValue = "--serial needs a serial number"
 inline constexpr const char* serialOrAll = "--serial and --all exclude each other";
 inline constexpr const char* notesTakesOne = "notes takes one variant name";
 inline constexpr const char* notesNeedsVariant = "notes needs a variant name, e.g. 'notes heron'";
+inline std::string optionTwice(std::string_view option) {
+    return std::string(option) + " given twice";
+}
+inline constexpr const char* imageNeedsFile = "--image needs a file name";
+inline constexpr const char* exportNeedsFolder = "--export needs a folder name";
+inline constexpr const char* imageNeedsSerial =
+    "--image needs --serial: an image file names no variant, so choose the probe";
+inline constexpr const char* imageNotWithAll = "--image installs into one probe, not --all";
+inline constexpr const char* allowOlderNeedsImage = "--allow-older goes with --image";
+inline constexpr const char* forceNeedsExport = "images takes --force only with --export";
+inline constexpr const char* inspectNeedsFile = "inspect needs a file name";
 inline std::string unknownOption(const std::string& option) {
     return "unknown option '" + option + "'";
 }
@@ -73,6 +86,49 @@ inline std::string reportsOtherVersion(const std::string& now, const std::string
 inline std::string installedNow(const std::string& version) {
     return "installed version now " + version;
 }
+// Image files: inspect and images --export.
+inline constexpr const char* magicLabel = "magic";
+inline constexpr const char* headerSizeLabel = "header size";
+inline constexpr const char* payloadSizeLabel = "payload size";
+inline constexpr const char* payloadCrcLabel = "payload CRC";
+inline constexpr const char* formatLabel = "format";
+inline constexpr const char* versionLabel = "version";
+inline std::string byteCount(std::size_t bytes) {
+    return std::to_string(bytes) + " bytes";
+}
+inline constexpr const char* crcMatches = ", matches the payload";
+inline constexpr const char* crcNotChecked = ", not checked";
+inline std::string crcDiffers(const std::string& computed) {
+    return ", but the payload's is " + computed;
+}
+inline std::string installableInto(const std::string& variants) {
+    return "can be installed into: " + variants + " (by its header size)";
+}
+inline std::string wroteFile(const std::string& path) {
+    return "wrote " + path;
+}
+inline std::string keptFile(const std::string& path) {
+    return "kept " + path + ", which exists (--force overwrites it)";
+}
+inline std::string cannotWrite(const std::string& path) {
+    return "cannot write " + path;
+}
+
+// An update from an image file; the refusals follow the file's name.
+inline std::string olderThanInstalled(const std::string& file, const std::string& installed) {
+    return "is " + file + ", older than the installed " + installed +
+           "; --allow-older installs it anyway";
+}
+inline constexpr const char* sameAsInstalled =
+    "is what the probe holds already, block for block; --force installs it again";
+inline std::string checkingFile(const std::string& version) {
+    return "reports the file's version (" + version + "), checking it";
+}
+inline constexpr const char* fileDiffersNotice = "its flash differs from the file, installing it";
+inline std::string installingFile(const std::string& path, const std::string& version,
+                                  const std::string& installed) {
+    return "installing " + path + " (" + version + ") over " + installed;
+}
 // Where a phase's bar or line ends when the phase failed.
 inline constexpr const char* stoppedBar = "  stopped";
 inline constexpr const char* stoppedAt = "stopped at ";
@@ -92,7 +148,17 @@ inline constexpr const char* usage =
     "                                 the offered version is checked block by block and\n"
     "                                 left alone when its flash holds the image\n"
     "                                 (--force installs without checking)\n"
-    "  images                         the firmware images this program carries\n"
+    "  update --image FILE --serial S [--allow-older] [--force]\n"
+    "                                 install an image file into the probe with serial\n"
+    "                                 number S (refused when older than what it runs,\n"
+    "                                 without --allow-older, or when it holds the file\n"
+    "                                 already, without --force)\n"
+    "  images [--export DIR [--force]]\n"
+    "                                 the firmware images this program carries; with\n"
+    "                                 --export, each written into DIR with its notes\n"
+    "                                 (an existing file is kept without --force)\n"
+    "  inspect FILE                   an image file's header, and which variants it\n"
+    "                                 could be installed into\n"
     "  notes VARIANT                  the release notes of a variant's image\n"
     "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
     "\n"
@@ -102,6 +168,7 @@ inline constexpr const char* usage =
     "\n"
     "Exit status: 0 success, 1 the probe cannot be updated, 2 wrong command line,\n"
     "3 no probe attached (or none with that serial number), 4 several probes attached\n"
-    "and none chosen, 5 the probe failed while being read or updated.\n";
+    "and none chosen, 5 the probe failed while being read or updated, 6 an image file\n"
+    "was refused before anything was written.\n";
 
 }  // namespace messages

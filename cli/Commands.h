@@ -19,9 +19,21 @@ struct UpdateOptions {
     bool force = false;                       // install even over the offered version
 };
 
+// An image file into the one probe with `serial`: its variant's address and reopen rule.
+struct ImageUpdateOptions {
+    std::string path;
+    std::string serial;
+    bool allowOlder = false;  // even when older than what the probe runs
+    bool force = false;       // even when the probe holds it already
+};
+
 int listProbes(platform::Context context, const Console& console, bool json);
 int updateProbes(platform::Context context, const Console& console, const UpdateOptions& options);
+int updateFromImage(platform::Context context, const Console& console,
+                    const ImageUpdateOptions& options);
 int showCatalogue(const Console& console);
+int exportImages(const Console& console, const std::string& directory, bool force);
+int inspectImageFile(const Console& console, const std::string& path);
 int showReleaseNotes(const Console& console, std::string_view variant);
 
 // Parses `args` (the arguments after the program name) and runs what they ask for on `context`.

@@ -9,5 +9,6 @@ inline constexpr int exitUsage = 2;          // the command line is wrong
 inline constexpr int exitNoProbe = 3;        // no probe, or none with the serial number asked for
 inline constexpr int exitSeveralProbes = 4;  // more than one candidate and no choice made
 inline constexpr int exitUpdateFailed = 5;   // the probe failed while being read or updated
+inline constexpr int exitImageRefused = 6;   // an image file was refused; nothing written
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ProbeSurvey.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/UpdateTarget.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/InstalledFirmware.h"
 #include "firmware/UpdateProcedure.h"
@@ -20,10 +21,6 @@ namespace {
 std::string describeTarget(const ProbeReport& report) {
     return displayText(report.device.serialNumber) + " (" +
            (report.row ? report.row->name : messages::productIdText(report.device.productId)) + ")";
-}
-
-std::string versionText(const std::optional<std::string>& version) {
-    return version ? displayText(*version) : messages::notInstalled;
 }
 
 // Finds the probe again by serial number and asks its loader, on a fresh link, what is
@@ -46,44 +43,33 @@ std::optional<std::string> readBackInstalledFirmware(platform::Context context,
         sleepingOn(context.clock));
 }
 
-// One probe on its way through `update`: what is known of it and the link it is updated on. The
-// link that reads the installed version is the one the update starts on, as in the window's
-// panel.
-struct Target {
-    Target(platform::Context on, const Console& out, const USBDeviceInfo& device)
-        : context(on), console(out), report(describeProbe(device)), name(describeTarget(report)) {}
+}  // namespace
 
-    const platform::Context context;
-    const Console& console;
-    const ProbeReport report;
-    const std::string& serial = report.device.serialNumber;
-    const std::string name;
-    std::unique_ptr<HDataLink> link;
-    std::optional<std::string> installed;
-};
+Target::Target(platform::Context on, const Console& out, const USBDeviceInfo& device)
+    : context(on), console(out), report(describeProbe(device)), name(describeTarget(report)) {}
 
-// A probe that reports the offered version may still hold a partly written image (the header is
-// the first block an update writes), so its flash is compared with the image before it is left
-// alone. Answers whether it holds the image; throws HException.
-bool holdsOfferedImage(Target& target) {
-    target.console.out << target.name << ": "
-                       << messages::checkingOfferedVersion(versionText(target.installed)) << '\n';
+std::string versionText(const std::optional<std::string>& version) {
+    return version ? displayText(*version) : messages::notInstalled;
+}
+
+// A probe that reports the version to install may still hold a partly written image (the header
+// is the first block an update writes), so its flash is compared with the image before it is left
+// alone.
+bool holdsTargetImage(Target& target, const std::string& line) {
+    target.console.out << target.name << ": " << line << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
     const bool same = holdsImage(target.context, target.link, target.report.device, true,
-                                 *target.report.row, progress.callback());
+                                 *target.image, progress.callback());
     progress.finish(same);
     return same;
 }
 
-int install(Target& target) {
-    target.console.out << target.name << ": "
-                       << messages::installing(versionText(target.report.offered),
-                                               versionText(target.installed))
-                       << '\n';
+int install(Target& target, const std::string& line) {
+    target.console.out << target.name << ": " << line << '\n';
     ProgressDisplay progress(target.console.out, target.console.terminal);
     try {
         installFirmware(target.context, target.link, target.report.device,
-                        target.installed.has_value(), *target.report.row,
+                        target.installed.has_value(), *target.image,
                         standardPhases(progress.callback()));
         progress.finish(true);
     } catch (HException& e) {
@@ -108,14 +94,15 @@ int confirm(const Target& target) {
                     messages::cannotReadBack(e.message()));
     }
     // Verified by CRC, yet the loader does not report the image: say so rather than succeed.
-    if (now != target.report.offered) {
-        return fail(
-            target.console, exitUpdateFailed, target.serial,
-            messages::reportsOtherVersion(versionText(now), versionText(target.report.offered)));
+    if (now != target.expected) {
+        return fail(target.console, exitUpdateFailed, target.serial,
+                    messages::reportsOtherVersion(versionText(now), versionText(target.expected)));
     }
     target.console.out << target.name << ": " << messages::installedNow(versionText(now)) << '\n';
     return exitSuccess;
 }
+
+namespace {
 
 // Updates one probe. With `skipUnupdatable` (--all) a probe that cannot be updated is reported
 // and passed over instead of failing the run.
@@ -134,7 +121,8 @@ int updateProbe(platform::Context context, const Console& console, const USBDevi
         target.link = openUpdateLink(context, device);
         target.installed = readInstalledFirmware(*target.link);
         if (target.installed == report.offered && !force) {
-            if (holdsOfferedImage(target)) {
+            if (holdsTargetImage(target,
+                                 messages::checkingOfferedVersion(versionText(target.installed)))) {
                 console.out << target.name << ": "
                             << messages::alreadyUpToDate(versionText(target.installed)) << '\n';
                 return exitSuccess;
@@ -144,7 +132,8 @@ int updateProbe(platform::Context context, const Console& console, const USBDevi
     } catch (HException& e) {
         return fail(console, exitUpdateFailed, target.serial, e.message());
     }
-    const int installed = install(target);
+    const int installed = install(
+        target, messages::installing(versionText(report.offered), versionText(target.installed)));
     return installed == exitSuccess ? confirm(target) : installed;
 }
 

@@ -20,7 +20,7 @@ std::string installedFirmwareDescription(const LoaderInfo& info) {
                               sizeof info.firmwareBuildText - 1);
 }
 
-std::optional<std::string> readInstalledFirmware(HDataLink& link) {
+std::optional<InstalledFirmware> readInstalledVersion(HDataLink& link) {
     const unsigned readMs = link.readTimeoutMs();
     const unsigned writeMs = link.writeTimeoutMs();
     link.setTimeout(loaderInfoTimeoutMs);
@@ -34,5 +34,11 @@ std::optional<std::string> readInstalledFirmware(HDataLink& link) {
     link.setTimeouts(readMs, writeMs);
     if (!holdsRecognisedFirmware(info))
         return std::nullopt;
-    return installedFirmwareDescription(info);
+    return InstalledFirmware{{info.firmwareMajor, info.firmwareMinor},
+                             installedFirmwareDescription(info)};
+}
+
+std::optional<std::string> readInstalledFirmware(HDataLink& link) {
+    const auto installed = readInstalledVersion(link);
+    return installed ? std::optional(installed->description) : std::nullopt;
 }

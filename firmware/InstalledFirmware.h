@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "firmware/VersionDescription.h"
 #include "link/HDataLink.h"
 #include "loader/LoaderInfo.h"
 
@@ -26,3 +27,10 @@ inline constexpr unsigned loaderInfoTimeoutMs = 1950;
 // back afterwards): the installed firmware's description, or nothing when the loader does not
 // recognise an image. Throws HException as getLoaderInfo does.
 std::optional<std::string> readInstalledFirmware(HDataLink& link);
+
+// The same, with the version as numbers, for holding it against another.
+struct InstalledFirmware {
+    FirmwareVersion version;
+    std::string description;
+};
+std::optional<InstalledFirmware> readInstalledVersion(HDataLink& link);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The sentences the firmware layer says, word for word: about the attached probes, and what an
@@ -7,6 +10,14 @@
 // tool both take them from here; the links' and the loader's own sentences are in
 // link/LinkMessages.h and loader/LoaderMessages.h.
 namespace messages {
+
+// A 32-bit value as the image header is described: "0x" and upper-case hex digits, no padding
+// ("0x40", "0xCAFEF00D").
+inline std::string hexText(uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
+}
 
 inline constexpr const char* noProbe =
     "No devices connected, attach the Velantrix you wish to configure.";
@@ -41,5 +52,40 @@ inline constexpr const char* crcMismatch = "crc check mismatch";
 // A link was asked for a model that has none; the assessment keeps this from happening.
 inline constexpr const char* noUsbLink =
     "this Velantrix variant cannot be updated over its USB connection";
+
+// Why an image file cannot be installed: each follows the file's name ("FILE: is ...").
+inline std::string imageFileUnreadable(const std::string& why) {
+    return "cannot be read: " + why;
+}
+inline constexpr const char* imageFileChanged = "changed while it was being read";
+inline std::string imageFileTooLarge(std::uintmax_t size, std::size_t limit) {
+    return "is " + std::to_string(size) + " bytes, larger than " + std::to_string(limit >> 20) +
+           " MiB: no Velantrix firmware is that large";
+}
+inline std::string imageFileShorterThanHeader(std::size_t size, std::size_t headerSize) {
+    return "is shorter than its header (" + std::to_string(size) + " of " +
+           std::to_string(headerSize) + " bytes)";
+}
+inline std::string imageFileWrongMagic(uint32_t magic, uint32_t expected) {
+    return "is not a Velantrix firmware image (it starts with " + hexText(magic) + ", not " +
+           hexText(expected) + ")";
+}
+inline std::string imageFileWrongHeaderSize(uint32_t headerSize, const std::string& variant,
+                                            uint32_t variantHeaderSize) {
+    return "has a header of " + hexText(headerSize) + " bytes, but images for the " + variant +
+           " have " + hexText(variantHeaderSize);
+}
+inline std::string imageFileUnknownHeaderSize(uint32_t headerSize) {
+    return "has a header of " + hexText(headerSize) +
+           " bytes, which no Velantrix variant's image has";
+}
+inline std::string imageFileWrongSize(std::size_t size, uint32_t headerSize, uint32_t payloadSize) {
+    return "is " + std::to_string(size) + " bytes, but its header says " + hexText(headerSize) +
+           " + " + std::to_string(payloadSize) + " bytes of payload";
+}
+inline std::string imageFileWrongCrc(uint32_t computed, uint32_t stored) {
+    return "has a payload whose CRC is " + hexText(computed) + ", not the " + hexText(stored) +
+           " its header says";
+}
 
 }  // namespace messages

@@ -20,6 +20,13 @@ TEST(CliArguments, RefusesWhatMakesNoSense) {
         {{"update", "--serial", "A", "--all"}, "--serial and --all exclude each other"},
         {{"notes"}, "notes needs a variant name, e.g. 'notes heron'"},
         {{"notes", "heron", "wren"}, "notes takes one variant name"},
+        {{"update", "--image", "f"},
+         "--image needs --serial: an image file names no variant, so choose the probe"},
+        {{"update", "--image", "f", "--all"}, "--image installs into one probe, not --all"},
+        {{"update", "--allow-older"}, "--allow-older goes with --image"},
+        {{"images", "--force"}, "images takes --force only with --export"},
+        {{"inspect"}, "inspect needs a file name"},
+        {{"images", "--export"}, "--export needs a folder name"},
     };
     for (const auto& [args, message] : cases) {
         const auto parsed = cli::parseArguments(args);
