@@ -73,6 +73,21 @@ inline std::string reportsOtherVersion(const std::string& now, const std::string
 inline std::string installedNow(const std::string& version) {
     return "installed version now " + version;
 }
+// Why a probe cannot be opened or claimed, and the way out, after the link's message.
+inline constexpr const char* theProbe = "the probe";
+inline std::string noPermission(const std::string& node) {
+    return "no permission to open " + node +
+           " - install the udev rule (README, \"The udev rule\") and plug the probe in again";
+}
+inline constexpr const char* heldByAnotherProgram =
+    "another program has it open - close that program and try again";
+inline constexpr const char* probeGone = "the probe has gone - plug it in again and retry";
+inline constexpr const char* accessDenied =
+    "access denied - another program has it open; close that program and try again";
+inline constexpr const char* noWinUsb =
+    "WinUSB is not its driver - install velantrix-probes.inf (README, \"Driver binding\") and "
+    "plug the probe in again";
+
 // Where a phase's bar or line ends when the phase failed.
 inline constexpr const char* stoppedBar = "  stopped";
 inline constexpr const char* stoppedAt = "stopped at ";
