@@ -26,6 +26,8 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return showCatalogue(console);
         case Command::Notes:
             return showReleaseNotes(console, request.variant);
+        case Command::Doctor:
+            return diagnose(context, console, platform::systemAccessQueries());
     }
     return exitUsage;
 }

@@ -15,11 +15,12 @@ struct CommandName {
     Command command;
 };
 
-constexpr std::array<CommandName, 6> commandNames{{
+constexpr std::array<CommandName, 7> commandNames{{
     {"list", Command::List},
     {"update", Command::Update},
     {"images", Command::Images},
     {"notes", Command::Notes},
+    {"doctor", Command::Doctor},
     {"help", Command::Help},
     {"--version", Command::Version},
 }};
@@ -78,6 +79,7 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
         case Command::Help:
         case Command::Version:
         case Command::Images:
+        case Command::Doctor:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);
