@@ -58,7 +58,9 @@ bool checkRule(const Console& console, const platform::AccessQueries& system) {
         std::vector<std::string> names = system.filesIn(directory);
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
-            const std::string path = directory + "/" + name;
+            std::string path = directory;
+            path += '/';
+            path += name;
             const auto text = name.ends_with(".rules") ? system.readFile(path) : std::nullopt;
             if (text)
                 readRuleFile(path, *text, found);
