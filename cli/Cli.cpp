@@ -35,6 +35,8 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return inspectImageFile(console, request.image.value_or(""));
         case Command::Notes:
             return showReleaseNotes(console, request.variant);
+        case Command::Doctor:
+            return diagnose(context, console, platform::systemAccessQueries());
     }
     return exitUsage;
 }

@@ -15,12 +15,13 @@ struct CommandName {
     Command command;
 };
 
-constexpr std::array<CommandName, 7> commandNames{{
+constexpr std::array<CommandName, 8> commandNames{{
     {"list", Command::List},
     {"update", Command::Update},
     {"images", Command::Images},
     {"notes", Command::Notes},
     {"inspect", Command::Inspect},
+    {"doctor", Command::Doctor},
     {"help", Command::Help},
     {"--version", Command::Version},
 }};
@@ -128,6 +129,7 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
         case Command::Version:
         case Command::Images:
         case Command::Inspect:
+        case Command::Doctor:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);

@@ -6,7 +6,7 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes, Inspect };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
 struct CliRequest {

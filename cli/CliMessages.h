@@ -129,6 +129,60 @@ inline std::string installingFile(const std::string& path, const std::string& ve
                                   const std::string& installed) {
     return "installing " + path + " (" + version + ") over " + installed;
 }
+
+// Why a probe cannot be opened or claimed, and the way out, after the link's message.
+inline constexpr const char* theProbe = "the probe";
+inline std::string noPermission(const std::string& node) {
+    return "no permission to open " + node +
+           " - install the udev rule (README, \"The udev rule\") and plug the probe in again";
+}
+inline constexpr const char* heldByAnotherProgram =
+    "another program has it open - close that program and try again";
+inline constexpr const char* probeGone = "the probe has gone - plug it in again and retry";
+inline constexpr const char* accessDenied =
+    "access denied - another program has it open; close that program and try again";
+inline constexpr const char* noWinUsb =
+    "WinUSB is not its driver - install velantrix-probes.inf (README, \"Driver binding\") and "
+    "plug the probe in again";
+
+// doctor: one line per check, "ok" or what to do.
+inline constexpr const char* readmeRule = " (README, \"The udev rule\")";
+inline std::string doctorRuleOk(const std::string& file) {
+    return "udev rule: ok (" + file + ")";
+}
+inline std::string doctorRuleMissing(const std::string& directories) {
+    return "udev rule: not installed in " + directories + " - install it" + readmeRule +
+           " and plug the probes in again";
+}
+inline std::string doctorRuleLacks(const std::string& file, const std::string& productIds) {
+    return "udev rule: " + file + " does not name product ids " + productIds +
+           " - install this version's rule" + readmeRule + " and plug the probes in again";
+}
+inline constexpr const char* doctorNoProbe = "probes: none attached";
+inline std::string doctorNodeOk(const std::string& probe, const std::string& node) {
+    return probe + ": ok (" + node + ")";
+}
+inline std::string doctorNodeDenied(const std::string& probe, const std::string& node) {
+    return probe + ": you may not read and write " + node + " - install the udev rule" +
+           readmeRule + " and plug the probe in again";
+}
+inline std::string doctorNoNode(const std::string& probe) {
+    return probe + ": its device node cannot be found - plug it in again";
+}
+inline std::string doctorWinUsbOk(const std::string& probe) {
+    return probe + ": ok (WinUSB)";
+}
+inline std::string doctorNoWinUsb(const std::string& probe) {
+    return probe + ": " + noWinUsb;
+}
+inline constexpr const char* doctorSeatOk = "seat: ok";
+inline constexpr const char* doctorNoSeat =
+    "seat: this session is not at a seat (a remote login?), so the udev rule gives it no access "
+    "- run the program in a session at the machine";
+inline constexpr const char* doctorLibusbOk = "libusb: ok";
+inline constexpr const char* doctorLibusbFails =
+    "libusb: cannot be set up - check that libusb-1.0 is installed and /dev/bus/usb exists";
+
 // Where a phase's bar or line ends when the phase failed.
 inline constexpr const char* stoppedBar = "  stopped";
 inline constexpr const char* stoppedAt = "stopped at ";
@@ -161,14 +215,16 @@ inline constexpr const char* usage =
     "                                 could be installed into\n"
     "  notes VARIANT                  the release notes of a variant's image\n"
     "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
+    "  doctor                         checks what opening a probe needs, one line\n"
+    "                                 each: ok, or what to do (exit 0 when all is well)\n"
     "\n"
     "Options:\n"
     "  -h, --help                     show this text\n"
     "  --version                      show the program's version\n"
     "\n"
-    "Exit status: 0 success, 1 the probe cannot be updated, 2 wrong command line,\n"
-    "3 no probe attached (or none with that serial number), 4 several probes attached\n"
-    "and none chosen, 5 the probe failed while being read or updated, 6 an image file\n"
-    "was refused before anything was written.\n";
+    "Exit status: 0 success, 1 the probe cannot be updated (doctor: something to do),\n"
+    "2 wrong command line, 3 no probe attached (or none with that serial number),\n"
+    "4 several probes attached and none chosen, 5 the probe failed while being read or\n"
+    "updated, 6 an image file was refused before anything was written.\n";
 
 }  // namespace messages

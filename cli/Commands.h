@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "platform/AccessQueries.h"
 #include "platform/Context.h"
 
 // The tool's commands. Each runs to the end in the calling thread, writes to the console it is
@@ -35,6 +36,9 @@ int showCatalogue(const Console& console);
 int exportImages(const Console& console, const std::string& directory, bool force);
 int inspectImageFile(const Console& console, const std::string& path);
 int showReleaseNotes(const Console& console, std::string_view variant);
+// Checks what opening the attached probes takes on this system, answered by `system`.
+int diagnose(platform::Context context, const Console& console,
+             const platform::AccessQueries& system);
 
 // Parses `args` (the arguments after the program name) and runs what they ask for on `context`.
 int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console);

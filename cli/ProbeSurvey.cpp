@@ -1,5 +1,7 @@
 #include "cli/ProbeSurvey.h"
 
+#include "cli/FailureText.h"
+
 #include "firmware/FirmwareImage.h"
 #include "firmware/InstalledFirmware.h"
 #include "firmware/ProbeAssessment.h"
@@ -52,7 +54,7 @@ ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device) 
         report.installed = readInstalledFirmware(*link);
     } catch (HException& e) {
         report.state = ProbeState::Error;
-        report.message = e.message();
+        report.message = failureText(e);
     }
     return report;
 }

@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
 #include "cli/ExitStatus.h"
+#include "cli/FailureText.h"
 #include "cli/ProbeSurvey.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateTarget.h"
@@ -78,7 +79,7 @@ int install(Target& target, const std::string& line) {
         // the first block written: a probe left half-written may read as up to date next time.
         if (progress.begun())
             target.console.out << target.name << ": " << messages::incompleteNotice << '\n';
-        return fail(target.console, exitUpdateFailed, target.serial, e.message());
+        return fail(target.console, exitUpdateFailed, target.serial, failureText(e));
     }
     target.link.reset();
     return exitSuccess;
@@ -91,7 +92,7 @@ int confirm(const Target& target) {
         now = readBackInstalledFirmware(target.context, target.serial);
     } catch (HException& e) {
         return fail(target.console, exitUpdateFailed, target.serial,
-                    messages::cannotReadBack(e.message()));
+                    messages::cannotReadBack(failureText(e)));
     }
     // Verified by CRC, yet the loader does not report the image: say so rather than succeed.
     if (now != target.expected) {
@@ -130,7 +131,7 @@ int updateProbe(platform::Context context, const Console& console, const USBDevi
             console.out << target.name << ": " << messages::mismatchNotice << '\n';
         }
     } catch (HException& e) {
-        return fail(console, exitUpdateFailed, target.serial, e.message());
+        return fail(console, exitUpdateFailed, target.serial, failureText(e));
     }
     const int installed = install(
         target, messages::installing(versionText(report.offered), versionText(target.installed)));

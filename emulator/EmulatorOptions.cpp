@@ -1,9 +1,13 @@
 #include "emulator/EmulatorOptions.h"
 
+#include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 #include "sim/ProbeVariants.h"
 
@@ -124,12 +128,32 @@ ProbeOption probeOf(const std::string& value, std::size_t probeNumber) {
     return probe;
 }
 
+// The errnos a refused open or claim may answer, by name.
+constexpr std::array<std::pair<std::string_view, int>, 5> kRefusalErrors{{
+    {"EACCES", EACCES},
+    {"EPERM", EPERM},
+    {"EBUSY", EBUSY},
+    {"ENODEV", ENODEV},
+    {"ENOENT", ENOENT},
+}};
+
+int refusalErrorOf(const std::string& name) {
+    for (const auto& [word, error] : kRefusalErrors) {
+        if (name == word)
+            return error;
+    }
+    reject("unknown errno \"" + name + "\" (EACCES, EPERM, EBUSY, ENODEV or ENOENT)");
+}
+
 FaultOption refusalOf(Kind kind, const std::vector<std::string>& parts) {
-    if (parts.size() > 2)
-        reject("--fault " + parts[0] + " takes at most a count");
+    if (parts.size() > 3)
+        reject("--fault " + parts[0] + " takes at most a count and an errno");
     FaultOption fault;
     fault.kind = kind;
-    fault.position = parts.size() == 2 ? static_cast<int>(number(parts[1], 1, 1000, "count")) : 1;
+    fault.position = parts.size() >= 2 ? static_cast<int>(number(parts[1], 1, 1000, "count")) : 1;
+    fault.argument = static_cast<uint32_t>(parts.size() == 3          ? refusalErrorOf(parts[2])
+                                           : kind == Kind::RefuseOpen ? EACCES
+                                                                      : EBUSY);
     return fault;
 }
 
@@ -253,7 +277,9 @@ std::string emulatorUsage() {
            "        COMMAND:N:busy[:TIMES]  COMMAND:N:shortreply:BYTES\n"
            "        COMMAND:N:wrongtag:TAG  write:N:corruptwrite:OFFSET\n"
            "        request:N:fail|timeout|unplug     the Nth USB request\n"
-           "        open[:TIMES]  claim[:TIMES]       refuses opening or claiming\n"
+           "        open[:TIMES[:ERRNO]]  claim[:TIMES[:ERRNO]]\n"
+           "                          refuses opening (EACCES) or claiming (EBUSY), or\n"
+           "                          with ERRNO: EACCES, EPERM, EBUSY, ENODEV, ENOENT\n"
            "  --help\n"
            "\n"
            "Example: velantrix-probe-emulator --probe osprey:OS000001:3.0 --fault erase:3:noreply"
@@ -263,10 +289,10 @@ std::string emulatorUsage() {
 void applyFault(const FaultOption& fault, sim::VirtualProbe& probe) {
     switch (fault.kind) {
         case Kind::RefuseOpen:
-            probe.refuseOpen(fault.position);
+            probe.refuseOpen(fault.position, static_cast<int>(fault.argument));
             return;
         case Kind::RefuseClaim:
-            probe.refuseClaim(fault.position);
+            probe.refuseClaim(fault.position, static_cast<int>(fault.argument));
             return;
         case Kind::Request: {
             sim::RequestStep step = probe.atRequest(fault.position);

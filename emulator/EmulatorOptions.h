@@ -20,7 +20,7 @@ struct FaultOption {
     int position = 1;  // occurrence (Command), request index (Request), times (refusals)
     sim::CommandFault commandFault = sim::CommandFault::NoReply;
     sim::RequestFault requestFault = sim::RequestFault::Fail;
-    uint32_t argument = 0;  // bytes, tag, offset or busy replies, as the fault takes
+    uint32_t argument = 0;  // bytes, tag, offset, busy replies or the refusal errno, as it takes
 
     bool operator==(const FaultOption&) const = default;
 };

@@ -177,15 +177,16 @@ UsbdevfsNode::Answer UsbdevfsNode::serve(UMockdevIoctlClient* ioctlClient) {
     // URBs that completed before the device left stay reapable.
     const bool reaping = row->route == &UsbdevfsNode::reap;
     if (!reaping) {
-        if (client.refused)
-            return failed(EACCES);
+        if (client.refused != 0)
+            return failed(client.refused);
         if (!isCurrent())
             return failed(ENODEV);
         if (!client.handle) {
-            client.handle = binding.bus->openUsbDevice(binding.sysfsPath);
+            platform::OpenFailure failure;
+            client.handle = binding.bus->tryOpenUsbDevice(binding.sysfsPath, failure);
             if (!client.handle) {
-                client.refused = true;
-                return failed(EACCES);
+                client.refused = failure.systemError != 0 ? failure.systemError : EACCES;
+                return failed(client.refused);
             }
         }
     }
@@ -266,8 +267,10 @@ UsbdevfsNode::Answer UsbdevfsNode::claim(Client& client, UMockdevIoctlData* arg)
         return failed(EINVAL);
     if (boundDriver(interfaceNumber))
         return failed(EBUSY);  // as usbfs: the kernel driver holds the interface
-    return client.handle->claimInterface(static_cast<int>(interfaceNumber)) ? done()
-                                                                            : failed(EBUSY);
+    if (client.handle->claimInterface(static_cast<int>(interfaceNumber)))
+        return done();
+    const int error = client.handle->claimFailure().systemError;
+    return failed(error != 0 ? error : EBUSY);
 }
 
 UsbdevfsNode::Answer UsbdevfsNode::release(Client&, UMockdevIoctlData*) {

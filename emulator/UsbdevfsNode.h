@@ -79,7 +79,7 @@ private:
     struct Client {
         GObjectPtr<UMockdevIoctlClient> connection;   // held, so that its state can be asked
         std::unique_ptr<platform::UsbDevice> handle;  // opened at the client's first call
-        bool refused = false;                         // the device refused that open
+        int refused = 0;  // the errno the device refused that open with; 0 while it has not
         std::vector<Urb> waiting;
         std::deque<Urb> completed;
     };

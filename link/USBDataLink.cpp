@@ -21,16 +21,20 @@ bool isListedDevice(platform::UsbDevice& device, const USBDeviceInfo& info) {
 USBDataLink::USBDataLink(platform::Context context, const USBDeviceInfo& info, uint8_t outPipe_,
                          uint8_t inPipe_)
     : HDataLink(context.clock), outPipe(outPipe_), inPipe(inPipe_) {
-    auto opened = context.platform.openUsbDevice(info.devicePath);
+    platform::OpenFailure failure;
+    auto opened = context.platform.tryOpenUsbDevice(info.devicePath, failure);
+    if (!opened)
+        throw HException(messages::cannotOpenUsb, failure);
     // The path names a port: whatever is plugged in there now is opened. Anything but the device
     // that was listed is left alone, since an update would erase and write it.
-    if (!opened || !isListedDevice(*opened, info))
-        throw HException(messages::cannotOpenUsb);
+    if (!isListedDevice(*opened, info))
+        throw HException(messages::cannotOpenUsb, {platform::OpenFailureReason::Gone, 0, {}});
     // Both pipes must belong to one interface: that is the one interface this link claims.
     const int interfaceNumber = opened->interfaceOfEndpoint(inPipe);
-    if (interfaceNumber < 0 || opened->interfaceOfEndpoint(outPipe) != interfaceNumber ||
-        !opened->claimInterface(interfaceNumber))
-        throw HException(messages::cannotClaimInterface);  // `opened` closes the device
+    if (interfaceNumber < 0 || opened->interfaceOfEndpoint(outPipe) != interfaceNumber)
+        throw HException(messages::cannotClaimInterface);
+    if (!opened->claimInterface(interfaceNumber))
+        throw HException(messages::cannotClaimInterface, opened->claimFailure());  // closes it
     device = std::move(opened);
 }
 

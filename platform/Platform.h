@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DeviceInterfaceNode.h"
+#include "platform/OpenFailure.h"
 
 // The narrow seam between the program and the operating system. The program runs on the backend
 // of the system it was built for (platform/linux: libudev + libusb; platform/windows: SetupAPI,
@@ -50,6 +51,8 @@ public:
 
     // Detaches a kernel driver bound to the interface, then claims it. False when either fails.
     virtual bool claimInterface(int interfaceNumber) = 0;
+    // Why the last claimInterface that answered false failed, as far as the system said.
+    virtual OpenFailure claimFailure() const { return {}; }
 
     // One bulk transfer of `length` bytes on `endpoint` (IN when bit 7 is set), bounded by
     // `timeoutMs`. Returns the bytes moved (an IN transfer ends early on a short packet), or -1
@@ -104,6 +107,10 @@ public:
     // loaded or bound to the device at open and that fails (Windows: "Cannot load winusb.dll",
     // "Cannot get address of WinUsb_...", "WinUsb_Initialize failed"); nothing is left open then.
     virtual std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) = 0;
+    // openUsbDevice, and where it answers null, why in `failure` (left alone otherwise). This
+    // default knows no more than openUsbDevice tells: the reason is Unknown.
+    virtual std::unique_ptr<UsbDevice> tryOpenUsbDevice(const std::string& devicePath,
+                                                        OpenFailure& failure);
 
     // Opens a listed HID device path for its strings. Null when it cannot be opened.
     virtual std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) = 0;

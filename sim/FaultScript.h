@@ -55,8 +55,17 @@ public:
     void add(const CommandRule& rule) { commandRules.push_back(rule); }
     void add(const RequestRule& rule) { requestRules.push_back(rule); }
     void add(const VendorRefusal& refusal) { vendorRefusals.push_back(refusal); }
-    void refuseOpens(int count) { openRefusals += count; }
-    void refuseClaims(int count) { claimRefusals += count; }
+    // Refusals answer `error` (an errno) as the reason.
+    void refuseOpens(int count, int error) {
+        openRefusals += count;
+        openError = error;
+    }
+    void refuseClaims(int count, int error) {
+        claimRefusals += count;
+        claimError = error;
+    }
+    int openRefusalError() const { return openError; }
+    int claimRefusalError() const { return claimError; }
     void clear() { *this = FaultScript{}; }
 
     std::optional<CommandRule> commandFault(Command command, int occurrence) const;
@@ -72,6 +81,8 @@ private:
     std::vector<VendorRefusal> vendorRefusals;
     int openRefusals = 0;
     int claimRefusals = 0;
+    int openError = 0;
+    int claimError = 0;
 };
 
 // Scripts one command occurrence: `probe.on(Command::Erase, 3).noReply()` reads "on the third

@@ -1,5 +1,6 @@
 #include "sim/VirtualBus.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -76,9 +77,23 @@ std::vector<std::optional<DeviceInterfaceNode>> VirtualBus::listInterfaces(
 }
 
 std::unique_ptr<platform::UsbDevice> VirtualBus::openUsbDevice(const std::string& devicePath) {
+    platform::OpenFailure ignored;
+    return tryOpenUsbDevice(devicePath, ignored);
+}
+
+std::unique_ptr<platform::UsbDevice> VirtualBus::tryOpenUsbDevice(const std::string& devicePath,
+                                                                  platform::OpenFailure& failure) {
     const std::optional<BusState::Entry> entry = state->present(devicePath);
-    if (!entry || !entry->device->open(entry->attachment))
+    if (!entry) {
+        failure = {platform::OpenFailureReason::Gone, ENODEV, {}};
         return nullptr;
+    }
+    if (!entry->device->open(entry->attachment)) {
+        const int error = entry->device->openRefusalError();
+        const std::optional<Node> node = nodeOf(devicePath);
+        failure = {platform::reasonOfErrno(error), error, node ? node->devicePath() : ""};
+        return nullptr;
+    }
     return std::make_unique<VirtualUsbHandle>(entry->device, entry->attachment, state,
                                               state->newHandleId());
 }

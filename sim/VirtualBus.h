@@ -53,6 +53,9 @@ public:
     std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(platform::InterfaceClass cls,
                                                                    int maxEntries) override;
     std::unique_ptr<platform::UsbDevice> openUsbDevice(const std::string& devicePath) override;
+    // A refusal says what the device scripted (sim::VirtualProbe::refuseOpen), with its node.
+    std::unique_ptr<platform::UsbDevice> tryOpenUsbDevice(const std::string& devicePath,
+                                                          platform::OpenFailure& failure) override;
     std::unique_ptr<platform::HidDevice> openHidDevice(const std::string& devicePath) override;
 
 private:

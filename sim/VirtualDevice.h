@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,9 @@ public:
 
     // False refuses the open (no permission, claimed by another program).
     virtual bool open(uint64_t attachment) = 0;
+    // The errno a refused open or claim stands for: no permission, and another program's claim.
+    virtual int openRefusalError() const { return EACCES; }
+    virtual int claimRefusalError() const { return EBUSY; }
     virtual int interfaceOfEndpoint(uint64_t attachment, uint8_t endpoint) = 0;
     virtual bool claimInterface(uint64_t attachment, int handle, int interfaceNumber) = 0;
     // The handle is closing: whatever it claimed is free again.

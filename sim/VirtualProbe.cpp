@@ -168,14 +168,26 @@ void VirtualProbe::refuseVendorRequest(uint8_t request, std::optional<uint16_t> 
     script.add(VendorRefusal{request, value, times});
 }
 
-void VirtualProbe::refuseOpen(int times) {
+void VirtualProbe::refuseOpen(int times, int error) {
     std::lock_guard lock(mutex);
-    script.refuseOpens(times);
+    script.refuseOpens(times, error);
 }
 
-void VirtualProbe::refuseClaim(int times) {
+void VirtualProbe::refuseClaim(int times, int error) {
     std::lock_guard lock(mutex);
-    script.refuseClaims(times);
+    script.refuseClaims(times, error);
+}
+
+int VirtualProbe::openRefusalError() const {
+    std::lock_guard lock(mutex);
+    return script.openRefusalError() != 0 ? script.openRefusalError()
+                                          : VirtualDevice::openRefusalError();
+}
+
+int VirtualProbe::claimRefusalError() const {
+    std::lock_guard lock(mutex);
+    return script.claimRefusalError() != 0 ? script.claimRefusalError()
+                                           : VirtualDevice::claimRefusalError();
 }
 
 void VirtualProbe::answerWith(Responder answer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -82,8 +83,9 @@ public:
     // (every time when negative).
     void refuseVendorRequest(uint8_t request, std::optional<uint16_t> value = std::nullopt,
                              int times = -1);
-    void refuseOpen(int times = 1);
-    void refuseClaim(int times = 1);
+    // Refuses to be opened or claimed `times` times, with `error` (an errno) as the reason.
+    void refuseOpen(int times = 1, int error = EACCES);
+    void refuseClaim(int times = 1, int error = EBUSY);
     // Fuzzing: a responder replaces the loader until it is reset with null; answerWithBytes
     // queues bytes for the host at once (a purge drops them like any reply).
     void answerWith(Responder responder);
@@ -104,6 +106,8 @@ public:
     void attached(uint64_t attachment, AttachReason reason, platform::Clock& clock) override;
     void detached() override;
     bool open(uint64_t attachment) override;
+    int openRefusalError() const override;
+    int claimRefusalError() const override;
     int interfaceOfEndpoint(uint64_t attachment, uint8_t endpoint) override;
     bool claimInterface(uint64_t attachment, int handle, int interfaceNumber) override;
     void releaseInterfaces(uint64_t attachment, int handle) override;

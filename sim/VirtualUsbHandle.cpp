@@ -24,6 +24,11 @@ int VirtualUsbHandle::interfaceOfEndpoint(uint8_t endpoint) {
     return device->interfaceOfEndpoint(attachment, endpoint);
 }
 
+platform::OpenFailure VirtualUsbHandle::claimFailure() const {
+    const int error = device->claimRefusalError();
+    return {platform::reasonOfErrno(error), error, {}};
+}
+
 bool VirtualUsbHandle::claimInterface(int interfaceNumber) {
     return device->claimInterface(attachment, handle, interfaceNumber);
 }

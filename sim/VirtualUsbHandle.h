@@ -21,6 +21,7 @@ public:
     std::optional<platform::UsbIdentity> identity() override;
     int interfaceOfEndpoint(uint8_t endpoint) override;
     bool claimInterface(int interfaceNumber) override;
+    platform::OpenFailure claimFailure() const override;
     int bulkTransfer(uint8_t endpoint, void* data, int length, unsigned timeoutMs) override;
     int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                         void* data, uint16_t length, unsigned timeoutMs) override;

@@ -11,6 +11,11 @@ std::unique_ptr<UsbDevice> LinuxPlatform::openUsbDevice(const std::string& devic
     return linuxOpenUsbDevice(devicePath);
 }
 
+std::unique_ptr<UsbDevice> LinuxPlatform::tryOpenUsbDevice(const std::string& devicePath,
+                                                           OpenFailure& failure) {
+    return linuxOpenUsbDevice(devicePath, failure);
+}
+
 std::unique_ptr<HidDevice> LinuxPlatform::openHidDevice(const std::string& devicePath) {
     return linuxOpenHidDevice(devicePath);
 }

@@ -17,6 +17,9 @@ public:
     std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,
                                                                    int maxEntries) override;
     std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) override;
+    // The errno of opening the node, or of the first request on it, and the node's path.
+    std::unique_ptr<UsbDevice> tryOpenUsbDevice(const std::string& devicePath,
+                                                OpenFailure& failure) override;
     std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
     // A udev monitor, made only where the udev daemon runs: without it no event ever comes.
     std::unique_ptr<DeviceWatch> watchDevices(InterfaceClass cls) override;
@@ -26,6 +29,7 @@ public:
 std::vector<std::optional<DeviceInterfaceNode>> linuxListInterfaces(InterfaceClass cls,
                                                                     int maxEntries);
 std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath);
+std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath, OpenFailure& failure);
 std::unique_ptr<HidDevice> linuxOpenHidDevice(const std::string& devicePath);
 // Whether the udev daemon runs, which alone announces devices after its rules ran.
 bool udevDaemonRuns();

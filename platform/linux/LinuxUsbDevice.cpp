@@ -1,7 +1,10 @@
 #include <fcntl.h>
 #include <libusb.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -46,6 +49,26 @@ libusb_context* sharedContext() {
     return context.get();
 }
 
+// The errno behind a libusb error, for the few that say why a device cannot be had.
+int errnoOfLibusbError(int error) {
+    switch (error) {
+        case LIBUSB_ERROR_ACCESS:
+            return EACCES;
+        case LIBUSB_ERROR_BUSY:
+            return EBUSY;
+        case LIBUSB_ERROR_NO_DEVICE:
+            return ENODEV;
+        case LIBUSB_ERROR_NOT_FOUND:
+            return ENOENT;
+        default:
+            return 0;
+    }
+}
+
+OpenFailure failureOf(int error, const std::string& node) {
+    return {reasonOfErrno(error), error, node};
+}
+
 // libusb reads a time-out of 0 as "wait for ever"; the interface promises a bound.
 unsigned boundedTimeout(unsigned timeoutMs) {
     return timeoutMs == 0 ? 1 : timeoutMs;
@@ -55,8 +78,11 @@ unsigned boundedTimeout(unsigned timeoutMs) {
 // threads at once.
 class LinuxUsbDevice final : public UsbDevice {
 public:
-    LinuxUsbDevice(UniqueFd descriptor, HandlePtr handle_, ConfigPtr config_)
-        : fd(std::move(descriptor)), handle(std::move(handle_)), config(std::move(config_)) {}
+    LinuxUsbDevice(UniqueFd descriptor, HandlePtr handle_, ConfigPtr config_, std::string node_)
+        : fd(std::move(descriptor)),
+          handle(std::move(handle_)),
+          config(std::move(config_)),
+          node(std::move(node_)) {}
 
     // Members then go in reverse order: the libusb handle before the descriptor it wraps. A
     // kernel driver detached at claim time is left detached: re-binding it (a serial driver on
@@ -106,14 +132,20 @@ public:
             return true;
         if (claimed >= 0)
             return false;  // one interface per device object
-        if (libusb_kernel_driver_active(handle.get(), interfaceNumber) == 1 &&
-            libusb_detach_kernel_driver(handle.get(), interfaceNumber) != LIBUSB_SUCCESS)
+        int result = LIBUSB_SUCCESS;
+        if (libusb_kernel_driver_active(handle.get(), interfaceNumber) == 1)
+            result = libusb_detach_kernel_driver(handle.get(), interfaceNumber);
+        if (result == LIBUSB_SUCCESS)
+            result = libusb_claim_interface(handle.get(), interfaceNumber);
+        if (result != LIBUSB_SUCCESS) {
+            lastClaimFailure = failureOf(errnoOfLibusbError(result), node);
             return false;
-        if (libusb_claim_interface(handle.get(), interfaceNumber) != LIBUSB_SUCCESS)
-            return false;
+        }
         claimed = interfaceNumber;
         return true;
     }
+
+    OpenFailure claimFailure() const override { return lastClaimFailure; }
 
     int bulkTransfer(uint8_t endpoint, void* data, int length, unsigned timeoutMs) override {
         // On a time-out libusb has cancelled and reaped the transfer before it returns, so
@@ -137,32 +169,52 @@ private:
     UniqueFd fd;
     HandlePtr handle;
     ConfigPtr config;
+    std::string node;
+    OpenFailure lastClaimFailure;
     int claimed = -1;
 };
 
 }  // namespace
 
-std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath) {
+std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath, OpenFailure& failure) {
     const auto node = usbDeviceNodeOf(devicePath);
-    if (!node)
+    if (!node) {
+        failure = {OpenFailureReason::Gone, ENODEV, {}};  // the port holds no device now
         return nullptr;
+    }
     UniqueFd fd(::open(node->c_str(), O_RDWR | O_CLOEXEC));
-    if (!fd)
+    if (!fd) {
+        failure = failureOf(errno, *node);
         return nullptr;
+    }
     libusb_context* context = sharedContext();
-    if (!context)
+    if (!context) {
+        failure = {OpenFailureReason::Unknown, 0, *node};
         return nullptr;
+    }
     libusb_device_handle* wrapped = nullptr;
     if (libusb_wrap_sys_device(context, static_cast<intptr_t>(fd.get()), &wrapped) !=
-        LIBUSB_SUCCESS)
+        LIBUSB_SUCCESS) {
+        // libusb reports a refused ioctl as an I/O error; asking the node again gives its errno
+        // (a device gone since the open answers ENODEV).
+        usbdevfs_connectinfo info{};
+        const bool answers = ::ioctl(fd.get(), USBDEVFS_CONNECTINFO, &info) == 0;
+        failure = failureOf(answers ? 0 : errno, *node);
         return nullptr;
+    }
     HandlePtr handle(wrapped);
     // Without descriptors no endpoint is found, and the link reports that it cannot claim.
     libusb_config_descriptor* rawConfig = nullptr;
     if (libusb_get_active_config_descriptor(libusb_get_device(handle.get()), &rawConfig) !=
         LIBUSB_SUCCESS)
         rawConfig = nullptr;
-    return std::make_unique<LinuxUsbDevice>(std::move(fd), std::move(handle), ConfigPtr(rawConfig));
+    return std::make_unique<LinuxUsbDevice>(std::move(fd), std::move(handle), ConfigPtr(rawConfig),
+                                            *node);
+}
+
+std::unique_ptr<UsbDevice> linuxOpenUsbDevice(const std::string& devicePath) {
+    OpenFailure ignored;
+    return linuxOpenUsbDevice(devicePath, ignored);
 }
 
 }  // namespace platform

@@ -12,6 +12,12 @@ std::unique_ptr<UsbDevice> WindowsPlatform::openUsbDevice(const std::string& dev
     return windowsOpenUsbDevice(api, winUsb, devicePath);
 }
 
+std::unique_ptr<UsbDevice> WindowsPlatform::tryOpenUsbDevice(const std::string& devicePath,
+                                                             OpenFailure& failure) {
+    const std::lock_guard lock(opening);
+    return windowsOpenUsbDevice(api, winUsb, devicePath, failure);
+}
+
 std::unique_ptr<HidDevice> WindowsPlatform::openHidDevice(const std::string& devicePath) {
     const std::lock_guard lock(opening);
     return windowsOpenHidDevice(api, hid, devicePath);

@@ -24,6 +24,9 @@ public:
     std::vector<std::optional<DeviceInterfaceNode>> listInterfaces(InterfaceClass cls,
                                                                    int maxEntries) override;
     std::unique_ptr<UsbDevice> openUsbDevice(const std::string& devicePath) override;
+    // Says when the system denied access or the device has gone.
+    std::unique_ptr<UsbDevice> tryOpenUsbDevice(const std::string& devicePath,
+                                                OpenFailure& failure) override;
     std::unique_ptr<HidDevice> openHidDevice(const std::string& devicePath) override;
 
 private:
@@ -39,6 +42,9 @@ std::vector<std::optional<DeviceInterfaceNode>> windowsListInterfaces(const Syst
                                                                       int maxEntries);
 std::unique_ptr<UsbDevice> windowsOpenUsbDevice(const SystemApi& api, WinUsbApi& winUsb,
                                                 const std::string& devicePath);
+std::unique_ptr<UsbDevice> windowsOpenUsbDevice(const SystemApi& api, WinUsbApi& winUsb,
+                                                const std::string& devicePath,
+                                                OpenFailure& failure);
 std::unique_ptr<HidDevice> windowsOpenHidDevice(const SystemApi& api, HidLibrary& hid,
                                                 const std::string& devicePath);
 

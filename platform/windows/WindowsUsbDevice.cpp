@@ -163,15 +163,33 @@ private:
 
 std::unique_ptr<UsbDevice> windowsOpenUsbDevice(const SystemApi& api, WinUsbApi& winUsb,
                                                 const std::string& devicePath) {
+    OpenFailure ignored;
+    return windowsOpenUsbDevice(api, winUsb, devicePath, ignored);
+}
+
+std::unique_ptr<UsbDevice> windowsOpenUsbDevice(const SystemApi& api, WinUsbApi& winUsb,
+                                                const std::string& devicePath,
+                                                OpenFailure& failure) {
     loadWinUsbApi(winUsb, api);
     OwnedHandle device(api, api.createFile(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-    if (!device)
+    if (!device) {
+        const DWORD error = api.getLastError();
+        const bool denied = error == ERROR_ACCESS_DENIED;
+        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_DEVICE_NOT_CONNECTED;
+        failure = {denied ? OpenFailureReason::AccessDenied
+                   : gone ? OpenFailureReason::Gone
+                          : OpenFailureReason::Unknown,
+                   static_cast<int>(error),
+                   {}};
         return nullptr;
+    }
     WINUSB_INTERFACE_HANDLE interfaceHandle = nullptr;
+    // Where WinUSB is not the device's driver, the device opens but WinUSB cannot serve it.
     if (!winUsb.Initialize(device.get(), &interfaceHandle))
-        throw HException("WinUsb_Initialize failed");  // `device` closes on the way out
+        throw HException("WinUsb_Initialize failed",
+                         {OpenFailureReason::NoWinUsb, static_cast<int>(api.getLastError()), {}});
     OwnedHandle readEvent(api, api.createEvent(nullptr, FALSE, FALSE, nullptr));
     OwnedHandle writeEvent(api, api.createEvent(nullptr, FALSE, FALSE, nullptr));
     if (!readEvent || !writeEvent) {
