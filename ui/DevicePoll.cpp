@@ -83,8 +83,8 @@ void Updater::poll() {
             firmwarePanel = nullptr;
         } else {
             const ProbeAssessment assessment = assessProbes(probes);
-            const bool sameProbe = judgedSerialNumber.empty() ||
-                                   judgedSerialNumber == assessment.device.serialNumber;
+            const bool sameProbe =
+                judgedSerialNumber.empty() || judgedSerialNumber == assessment.device.serialNumber;
             judgedSerialNumber = assessment.device.serialNumber;
             if (refusal && (assessment.situation != ProbeSituation::Ready ||
                             assessment.device.serialNumber != refusal->serialNumber))

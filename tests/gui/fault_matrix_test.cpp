@@ -33,8 +33,8 @@ namespace {
 
 enum class Fault { NoReply, WrongTag, StatusZero, Busy, Refused, Unplug, Corrupt };
 // (A reply cut short ends as one never given: the loader protocol test has it.)
-const char* const faultNames[] = {"NoReply", "WrongTag", "StatusZero",  "Busy",
-                                  "RefusedPurge", "Unplug", "CorruptFlash"};
+const char* const faultNames[] = {"NoReply",      "WrongTag", "StatusZero",  "Busy",
+                                  "RefusedPurge", "Unplug",   "CorruptFlash"};
 
 struct Step {
     const char* name;

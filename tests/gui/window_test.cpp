@@ -35,7 +35,8 @@ std::vector<std::string> plugSituation(VirtualProbes& probes, Situation situatio
     for (const auto& [productId, serialNumber] : plugs[situation]) {
         if (productId == 0)
             continue;
-        const std::string port = "1-" + std::to_string(n - '0' + 2 * static_cast<int>(paths.size()));
+        const std::string port =
+            "1-" + std::to_string(n - '0' + 2 * static_cast<int>(paths.size()));
         const auto probe = probes.plug(productId, serialNumber, VirtualProbes::olderImage(), port);
         for (int occurrence = 1; situation == Error && occurrence <= 3; ++occurrence)
             probe->on(sim::Command::Info, occurrence).noReply();
@@ -56,15 +57,13 @@ const QString settled[] = {
     "Hardware error: target JTAG adapter data link read timed out. |  |  | hardware | -",
 };
 // A shown panel is only taken away by the tick that finds its probe gone.
-const QString panelTakenAway =
-    "Device ready. | Velantrix Heron | HR000001 | hardware+firmware | -";
+const QString panelTakenAway = "Device ready. | Velantrix Heron | HR000001 | hardware+firmware | -";
 
 }  // namespace
 
 TEST(PollSituations, EachFollowsEachWithinOneTickOrTwoAfterAPanel) {
     for (const Situation from : {NoProbe, Supported, Unsupported, Unreachable, Several, Error}) {
-        for (const Situation to :
-             {NoProbe, Supported, Unsupported, Unreachable, Several, Error}) {
+        for (const Situation to : {NoProbe, Supported, Unsupported, Unreachable, Several, Error}) {
             SCOPED_TRACE(std::string(situationNames[from]) + " to " + situationNames[to]);
             struct : VirtualProbes {
                 void TestBody() override {}

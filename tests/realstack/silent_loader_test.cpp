@@ -2,8 +2,8 @@
 // on screen before the probe is talked to, says what is wrong within 4 s, and never keeps the
 // user waiting more than 3 s, since the probe is asked again only every 5 s. Time is the
 // program's (virtual) clock; each tick of the poll timer is a second of it.
-#include <QEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <algorithm>
 
 #include "RealStack.h"
