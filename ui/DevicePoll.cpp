@@ -39,6 +39,16 @@ void Updater::showNotUpdatable(const ProbeAssessment& assessment) {
     setStatus(QString::fromLatin1(situationMessage(assessment.situation)), false);
 }
 
+void Updater::showUnsupported(bool sameProbe) {
+    const QString status = QString::fromLatin1(situationMessage(ProbeSituation::Unsupported));
+    // A probe swapped within one tick for an unsupported one must not be shown beside the
+    // serial number and variant of the one that left.
+    if (sameProbe)
+        setStatus(status, false);
+    else
+        showNoProbe(status);
+}
+
 void Updater::showPanelFor(const ProbeAssessment& assessment) {
     auto* panel = new VelantrixUpdaterWidget(context, assessment.device, firmwareStack);
     firmwarePanel = panel;
@@ -73,6 +83,9 @@ void Updater::poll() {
             firmwarePanel = nullptr;
         } else {
             const ProbeAssessment assessment = assessProbes(probes);
+            const bool sameProbe =
+                judgedSerialNumber.empty() || judgedSerialNumber == assessment.device.serialNumber;
+            judgedSerialNumber = assessment.device.serialNumber;
             if (refusal && (assessment.situation != ProbeSituation::Ready ||
                             assessment.device.serialNumber != refusal->serialNumber))
                 refusal.reset();  // gone, or another probe: asked at once
@@ -82,7 +95,7 @@ void Updater::poll() {
                     showNoProbe(QString::fromLatin1(situationMessage(assessment.situation)));
                     break;
                 case ProbeSituation::Unsupported:
-                    setStatus(QString::fromLatin1(situationMessage(assessment.situation)), false);
+                    showUnsupported(sameProbe);
                     break;
                 case ProbeSituation::NotUpdatable:
                     showNotUpdatable(assessment);

@@ -77,6 +77,8 @@ private:
     // No probe, or several: captions alone, both areas off, the empty page.
     void showNoProbe(const QString& status);
     void showNotUpdatable(const ProbeAssessment& assessment);
+    // The status alone for the probe shown before; another probe is shown as no probe.
+    void showUnsupported(bool sameProbe);
     // Builds the panel for the one ready probe; throws HException when it cannot talk to it.
     void showPanelFor(const ProbeAssessment& assessment);
 
@@ -92,6 +94,8 @@ private:
     WatchedDeviceListing attachedDevices;
     VelantrixUpdaterWidget* firmwarePanel = nullptr;
     QString currentSerialNumber;
+    // The one probe the last poll without a panel judged, empty for none or several.
+    std::string judgedSerialNumber;
     bool panelCurrent = true;
     bool pollingEnabled = true;
 };

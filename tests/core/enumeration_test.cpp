@@ -80,20 +80,6 @@ TEST(Enumeration, RecordsKeepTheListingOrderSkipEmptySlotsAndStopAt127Entries) {
     EXPECT_EQ(enumerateAll(usb).back().serialNumber, "121");  // the 127th entry
 }
 
-TEST(Enumeration, KindChoosesTheListedClass) {
-    const std::pair<uint32_t, InterfaceClass> kinds[] = {
-        {0, InterfaceClass::UsbDevice},  {3, InterfaceClass::Hid},
-        {0x100, InterfaceClass::Extra1}, {0x101, InterfaceClass::Extra2},
-        {0x102, InterfaceClass::Extra3}, {7, InterfaceClass::UsbDevice}};
-    for (const auto& [kind, cls] : kinds) {
-        scripted::ScriptedUsb usb;
-        usb.list(node("USB\\VID_1A2B&PID_0006\\X"), cls);
-        const auto records = enumerateAll(usb, kind);
-        ASSERT_EQ(records.size(), 1u) << kind;
-        EXPECT_EQ(records[0].interfaceKind, kind);
-    }
-}
-
 TEST(Enumeration, HidDevicesAnswerForThemselves) {
     scripted::ScriptedUsb usb;
     usb.answerHid("/h/accented", {u"Caf\u00e9", u"Probe", u"\u00e9x"});

@@ -36,9 +36,25 @@ TEST(FirmwareCatalogue, EveryImageAgreesWithItsOwnHeaderAndHasPlainNotes) {
 }
 
 TEST(FirmwareCatalogue, ProductIdChoosesTheRowAndEarlyWrensGetNone) {
-    const std::pair<uint16_t, std::size_t> rows[] = {{3, 0}, {4, 1}, {16, 2}, {6, 3}, {5, 4}};
-    for (const auto& [productId, row] : rows)
-        EXPECT_EQ(rowFor(productId, "5"), &firmwareCatalogue.at(row)) << productId;
+    const struct {
+        uint16_t productId;
+        std::size_t row;
+        const char* name;
+        uint32_t address, size;
+        bool reopen;
+    } rows[] = {{3, 0, "Velantrix Heron", 0x00002000, 112408, false},
+                {4, 1, "Velantrix Wren", 0x00006000, 37124, true},
+                {16, 2, "Velantrix Kestrel", 0x00006000, 349968, true},
+                {6, 3, "Velantrix Osprey", 0x1A008000, 60212, true},
+                {5, 4, "Velantrix Egret", 0x00002000, 15668, false}};
+    for (const auto& expected : rows) {
+        const FirmwareImage* row = rowFor(expected.productId, "5");
+        ASSERT_EQ(row, &firmwareCatalogue.at(expected.row)) << expected.productId;
+        EXPECT_STREQ(row->name, expected.name);
+        EXPECT_EQ(row->address, expected.address) << row->name;
+        EXPECT_EQ(row->size, expected.size) << row->name;
+        EXPECT_EQ(row->reopenAfterConnect, expected.reopen) << row->name;
+    }
     for (const uint16_t productId : std::initializer_list<uint16_t>{0, 1, 2, 7, 15, 17, 0xFFFF})
         EXPECT_EQ(rowFor(productId, "04020000"), nullptr) << productId;
     // Serial numbers compare as text: "5" is above "04020000", "0402" below.

@@ -65,6 +65,10 @@ TEST(LinuxListing, WidensUtf8ForHidAnswers) {
     EXPECT_EQ(platform::widenUtf8("\xC0\xAF\xE0\x9F\xBF"), u"\ufffd\ufffd\ufffd\ufffd\ufffd");
     EXPECT_EQ(platform::widenUtf8("\xE2\x82"), u"\ufffd\ufffd");
     EXPECT_EQ(platform::widenUtf8("\xED\xA0\x80"), u"\ufffd\ufffd\ufffd");
+    // Either side of the surrogates, and the last code point: private use, and kept.
+    EXPECT_EQ(platform::widenUtf8("\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"),
+              u"\ud7ff\ue000\U0010FFFF");
+    EXPECT_EQ(platform::widenUtf8("\xF4\x90\x80\x80"), u"\ufffd\ufffd\ufffd\ufffd");
 }
 
 TEST(LinuxUsbDevice, NodeFromBusAndDeviceNumbersAndNoneWithoutADevice) {

@@ -4,6 +4,7 @@
 // its own: the later starts that find its lock reach it alone.
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -32,11 +33,21 @@ TEST(SingleInstance, ALaterStartHandsItsFirstArgumentToTheFirstCopyOfItsLock) {
         // (Windows) takes what the later one writes only as the first reads it.
         QProcess later;
         later.setProcessEnvironment(*environment);
-        QSignalSpy finished(&later, &QProcess::finished);
+        // Until the later start has left and its message is in: no time bound but CTest's.
+        QEventLoop handedOver;
+        const auto check = [&, received = received] {
+            if (later.state() == QProcess::NotRunning && received->count() > 0)
+                handedOver.quit();
+        };
+        QObject::connect(&later, &QProcess::finished, &handedOver, check);
+        QObject::connect(&later, &QProcess::errorOccurred, &handedOver, &QEventLoop::quit);
+        for (SingleInstance* guard : {&first, &other})
+            QObject::connect(guard, &SingleInstance::messageReceived, &handedOver, check,
+                             Qt::QueuedConnection);
         later.start(QStringLiteral(VX_APP_BINARY), arguments);
-        ASSERT_TRUE(finished.wait(20000));
+        handedOver.exec();
         EXPECT_EQ(later.exitCode(), 0);
-        ASSERT_TRUE(received->count() > 0 || received->wait(5000)) << message.toStdString();
+        ASSERT_GT(received->count(), 0) << message.toStdString();
         EXPECT_EQ(received->takeFirst().at(0).toString(), message);
     }
     EXPECT_EQ(toFirst.count() + toOther.count(), 0);

@@ -7,10 +7,13 @@
 #include "RealStack.h"
 #include "emulator/EmulatedUsb.h"
 #include "firmware/FirmwareImage.h"
+#include "link/DeviceEnumeration.h"
+#include "link/openDataLink.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "sim/FirmwareImageBuilder.h"
 #include "sim/ProbeFactory.h"
 #include "sim/VirtualClock.h"
+#include "tests/support/Failure.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {
@@ -56,6 +59,20 @@ TEST_F(RealStack, DeviceNodesThatCannotBeOpenedOrClaimedAreNamedInTheStatusLine)
     EXPECT_EQ(program.status(), "Cannot claim USB interface.");
     pollLater();
     EXPECT_EQ(program.status(), "Device ready.");
+}
+
+// The listing names a port; a device plugged in there since is told apart by what it says of
+// itself, and never written to.
+TEST_F(RealStack, AnotherProbeInTheListedPortIsNotOpened) {
+    std::string path;
+    plug(6, path);
+    const USBDeviceInfo listed = enumerateUSBDevices(context, 0, probeVendorId, 6).at(0);
+    usb->unplug(path);
+    const auto stranger = sim::makeProbe(6, "SN000002", sim::buildFirmwareImage({}));
+    usb->attach(stranger, path.substr(path.rfind('/') + 1));
+    EXPECT_EQ(failureOf([&] { openDataLink(context, listed); }), "Cannot open USB driver");
+    EXPECT_TRUE(stranger->requests().empty());
+    EXPECT_TRUE(openDataLink(context, enumerateUSBDevices(context, 0, probeVendorId, 6).at(0)));
 }
 
 TEST_F(RealStack, AKernelDriverIsDetachedFromTheClaimedInterfaceOnly) {

@@ -4,12 +4,14 @@
 # updates it through libusb, the probe restarts into its loader under a new device node on the
 # way, and the rebuilt panel reads the new firmware back. Screenshots before and after, and the
 # emulator's report, are kept in <build dir>/test-artifacts/realstack-window/.
-# Arguments: <build dir> <source dir>. Exit 77 when a tool it needs is missing.
+# Arguments: <build dir> <source dir>. Exit 77 when a tool it needs is missing
+# or the emulator is not built.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 for tool in xvfb-run xauth xdotool import; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool not installed"; exit 77; }
 done
+[ -x "$build/velantrix-probe-emulator" ] || { echo "SKIPPED: no probe emulator (umockdev)"; exit 77; }
 [ -n "${VX_ON_XVFB:-}" ] || exec env VX_ON_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
 unset QT_QPA_PLATFORM  # the window goes to the virtual display
 artifacts=$build/test-artifacts/realstack-window

@@ -88,14 +88,16 @@ private:
 
 int Device::serve(const Step& request, uint8_t* data, int length, unsigned timeoutMs,
                   platform::Clock& clock) {
-    while (next + 1 < steps.size() && steps[next].always && matches(steps[next + 1], request))
+    while (next + 1 < steps.size() && steps[next].always && steps[next].played > 0 &&
+           matches(steps[next + 1], request))
         ++next;
     if (next == steps.size() || !matches(steps[next], request)) {
         ADD_FAILURE() << "unexpected " << describe(request) << "; the script expects "
                       << (next == steps.size() ? "nothing more" : describe(steps[next]));
         return -1;
     }
-    const Step& step = steps[steps[next].always ? next : next++];
+    Step& step = steps[steps[next].always ? next : next++];
+    ++step.played;
     if (step.timeoutMs) {
         EXPECT_EQ(timeoutMs, *step.timeoutMs) << describe(step);
     }
@@ -110,7 +112,7 @@ int Device::serve(const Step& request, uint8_t* data, int length, unsigned timeo
 }
 
 std::string Device::unplayed() {
-    while (next < steps.size() && steps[next].always)
+    while (next < steps.size() && steps[next].always && steps[next].played > 0)
         ++next;
     return next == steps.size() ? std::string() : describe(steps[next]);
 }

@@ -34,7 +34,9 @@ struct Step {
     std::optional<unsigned> timeoutMs{};  // the bound the caller must give, where it matters
     unsigned takesMs = 0;
     bool timesOut = false;  // fails (-1) once the caller's whole time-out has passed
-    bool always = false;    // answered again and again, until a request matches the next step
+    // Answered again and again, until a request matches the next step; it must be asked once.
+    bool always = false;
+    int played = 0;
 };
 
 class Device {
