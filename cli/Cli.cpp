@@ -19,7 +19,7 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             console.out << "velantrix-update-cli " VX_VERSION "\n";
             return exitSuccess;
         case Command::List:
-            return listProbes(context, console, request.json);
+            return listProbes(context, console, request.json, request.check);
         case Command::Update:
             if (request.image) {
                 return updateFromImage(context, console,

@@ -92,6 +92,10 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
                 request.json = true;
                 return {};
             }
+            if (arg == "--check") {
+                request.check = true;
+                return {};
+            }
             break;
         case Command::Update:
             if (arg == "--all") {

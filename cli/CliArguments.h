@@ -12,6 +12,7 @@ enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor
 struct CliRequest {
     Command command = Command::Help;
     bool json = false;                           // list
+    bool check = false;                          // list
     std::optional<std::string> serial;           // update
     bool all = false;                            // update
     bool force = false;                          // update, images --export

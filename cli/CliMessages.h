@@ -45,6 +45,9 @@ inline std::string noImageForVariant(const std::string& variant, const std::stri
 inline constexpr const char* notInstalled = "not installed";
 inline constexpr const char* updateAvailable = "update available";
 inline constexpr const char* reportsOfferedVersion = "reports the offered version";
+inline constexpr const char* holdsOfferedImage = "holds the offered image (block-checked)";
+inline constexpr const char* flashDiffersFromOffered =
+    "reports the offered version, but its flash differs: update available";
 inline std::string productIdText(unsigned productId) {
     return "product id " + std::to_string(productId);
 }
@@ -193,8 +196,10 @@ inline constexpr const char* usage =
     "Installs the firmware this program carries into attached Velantrix probes.\n"
     "\n"
     "Commands:\n"
-    "  list [--json]                  every attached Velantrix: serial number, variant,\n"
-    "                                 installed and offered firmware, update state\n"
+    "  list [--json] [--check]        every attached Velantrix: serial number, variant,\n"
+    "                                 installed and offered firmware, update state;\n"
+    "                                 --check compares the flash of a probe that reports\n"
+    "                                 the offered version with the image, block by block\n"
     "  update [--serial S | --all] [--force]\n"
     "                                 install the offered firmware into the one attached\n"
     "                                 probe, the one with serial number S, or every\n"

@@ -28,7 +28,7 @@ struct ImageUpdateOptions {
     bool force = false;       // even when the probe holds it already
 };
 
-int listProbes(platform::Context context, const Console& console, bool json);
+int listProbes(platform::Context context, const Console& console, bool json, bool check);
 int updateProbes(platform::Context context, const Console& console, const UpdateOptions& options);
 int updateFromImage(platform::Context context, const Console& console,
                     const ImageUpdateOptions& options);

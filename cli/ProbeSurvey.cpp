@@ -13,7 +13,7 @@
 namespace cli {
 
 bool ProbeReport::updateAvailable() const {
-    return state == ProbeState::Ready && offered && installed != offered;
+    return state == ProbeState::Ready && offered && (installed != offered || holdsOffered == false);
 }
 
 std::vector<USBDeviceInfo> attachedProbes(platform::Context context) {
@@ -57,6 +57,20 @@ ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device) 
         report.message = failureText(e);
     }
     return report;
+}
+
+void checkOfferedImage(platform::Context context, ProbeReport& report) {
+    if (report.state != ProbeState::Ready || !report.offered || report.installed != report.offered)
+        return;
+    try {
+        std::unique_ptr<HDataLink> link = openUpdateLink(context, report.device);
+        // No progress to show: the table is written when every probe has been asked.
+        const UpdateProgress quiet = [](int, int, const char*, const char*) {};
+        report.holdsOffered = holdsImage(context, link, report.device, true, *report.row, quiet);
+    } catch (HException& e) {
+        report.state = ProbeState::Error;
+        report.message = failureText(e);
+    }
 }
 
 }  // namespace cli

@@ -27,8 +27,12 @@ struct ProbeReport {
     std::optional<std::string> installed;  // null: not installed, or not asked (state not Ready)
     std::optional<std::string> offered;    // null without a row or with an invalid image
     std::string message;                   // why not; empty when Ready with a valid image
+    // Whether the flash holds the offered image block for block; asked (list --check) only of a
+    // probe that reports the offered version, which its header alone may claim.
+    std::optional<bool> holdsOffered;
 
-    // Ready, an image to offer, and the probe runs something else (or nothing we recognise).
+    // Ready, an image to offer, and the probe runs something else (or nothing we recognise, or a
+    // flash the block check found different).
     bool updateAvailable() const;
 };
 
@@ -44,5 +48,10 @@ ProbeReport describeProbe(const USBDeviceInfo& device);
 // Never throws: device errors end up in the report. Keeps nothing: probes may be surveyed on
 // several threads at once.
 ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device);
+
+// For a Ready probe that reports the offered version: the block check, as `update` makes it
+// before leaving a probe alone. It connects to the loader, so a probe that restarts into its
+// loader on connect does so; hence only on request. Device errors end up in the report.
+void checkOfferedImage(platform::Context context, ProbeReport& report);
 
 }  // namespace cli

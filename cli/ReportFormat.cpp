@@ -74,6 +74,9 @@ std::string statusText(const ProbeReport& report) {
         return report.message;
     // `list` only asks the loader, which reports the version in the image's header: it cannot
     // tell a complete image from a half-written one, so it says what it knows.
+    if (report.holdsOffered)
+        return *report.holdsOffered ? messages::holdsOfferedImage
+                                    : messages::flashDiffersFromOffered;
     return report.updateAvailable() ? messages::updateAvailable : messages::reportsOfferedVersion;
 }
 
@@ -113,6 +116,8 @@ void writeProbeJson(std::ostream& out, const std::vector<ProbeReport>& reports) 
             << ", \"installed\": " << jsonOptional(report.installed)
             << ", \"offered\": " << jsonOptional(report.offered)
             << ", \"updateAvailable\": " << (report.updateAvailable() ? "true" : "false")
+            << ", \"holdsOfferedImage\": "
+            << (report.holdsOffered ? (*report.holdsOffered ? "true" : "false") : "null")
             << ", \"message\": " << (report.message.empty() ? "null" : jsonString(report.message))
             << '}';
         separator = ",\n";

@@ -39,12 +39,12 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
     const CliRun json = cli({"list", "--json"});
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out, R"([
-  {"serial": "0600B7", "productId": 6, "variant": "Velantrix Osprey", "state": "ready", "installed": "3.1 - Build: 2024042402.56362", "offered": "3.1 - Build: 2024042402.56362", "updateAvailable": false, "message": null},
-  {"serial": "0500C3", "productId": 5, "variant": "Velantrix Egret", "state": "ready", "installed": null, "offered": "1.1 - Built: 14 June 2006 16:56:46", "updateAvailable": true, "message": null},
-  {"serial": "04010000", "productId": 4, "variant": null, "state": "unsupported", "installed": null, "offered": null, "updateAvailable": false, "message": "The attached Velantrix is not supported by Velantrix Update."},
-  {"serial": "1000D4", "productId": 16, "variant": "Velantrix Kestrel", "state": "unreachable", "installed": null, "offered": "2.14 - Build: 2012100404.16304", "updateAvailable": false, "message": "The attached Velantrix cannot be updated over its USB connection by Velantrix Update."},
-  {"serial": "0300E5", "productId": 3, "variant": "Velantrix Heron", "state": "error", "installed": null, "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": false, "message": "hardware error: target JTAG adapter data link read timed out"},
-  {"serial": "0300A1", "productId": 3, "variant": "Velantrix Heron", "state": "ready", "installed": "2.10 - old", "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": true, "message": null}
+  {"serial": "0600B7", "productId": 6, "variant": "Velantrix Osprey", "state": "ready", "installed": "3.1 - Build: 2024042402.56362", "offered": "3.1 - Build: 2024042402.56362", "updateAvailable": false, "holdsOfferedImage": null, "message": null},
+  {"serial": "0500C3", "productId": 5, "variant": "Velantrix Egret", "state": "ready", "installed": null, "offered": "1.1 - Built: 14 June 2006 16:56:46", "updateAvailable": true, "holdsOfferedImage": null, "message": null},
+  {"serial": "04010000", "productId": 4, "variant": null, "state": "unsupported", "installed": null, "offered": null, "updateAvailable": false, "holdsOfferedImage": null, "message": "The attached Velantrix is not supported by Velantrix Update."},
+  {"serial": "1000D4", "productId": 16, "variant": "Velantrix Kestrel", "state": "unreachable", "installed": null, "offered": "2.14 - Build: 2012100404.16304", "updateAvailable": false, "holdsOfferedImage": null, "message": "The attached Velantrix cannot be updated over its USB connection by Velantrix Update."},
+  {"serial": "0300E5", "productId": 3, "variant": "Velantrix Heron", "state": "error", "installed": null, "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": false, "holdsOfferedImage": null, "message": "hardware error: target JTAG adapter data link read timed out"},
+  {"serial": "0300A1", "productId": 3, "variant": "Velantrix Heron", "state": "ready", "installed": "2.10 - old", "offered": "2.16 - Build: 2019032603.38702", "updateAvailable": true, "holdsOfferedImage": null, "message": null}
 ]
 )");
     silent->on(sim::Command::Info, 2).noReply();
