@@ -132,17 +132,6 @@ TEST_F(Links, BridgePurgeClearsReceiveThenTransmitAndTheBuffer) {
     EXPECT_EQ(failureOf([&] { link->setBitMode(0, 0); }), "cannot set bit mode");
 }
 
-TEST_F(Links, EveryChannelArgumentButOneToThreeMeansChannelA) {
-    for (const int argument : {-1, 0, 4}) {
-        bridgeOpening();
-        USBFtd2xxDataLink link(usb.context(), probe(5), argument);
-        EXPECT_EQ(device.claimed, 0);
-        device.out(0x02, {9}).control(0x0B, 0x0102, 1);
-        link.write(Bytes{9}.data(), 1);
-        link.setBitMode(0x02, 0x01);
-    }
-}
-
 TEST_F(Links, EachBridgeOpeningFailureNamesItsStepAndClosesTheDevice) {
     const char* messages[] = {"cannot reset FTDI device", "cannot purge TX", "cannot purge RX",
                               "Cannot set latency timer"};
