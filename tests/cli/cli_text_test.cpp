@@ -47,11 +47,11 @@ TEST(Cli, HelpVersionCatalogueAndReleaseNotes) {
                   .out.find("Velantrix Osprey   6           0x1A008000  60212   3.1 - Build: "
                             "2024042402.56362\n"),
               std::string::npos);
-    const FirmwareImage& heron = firmwareCatalogue[0];
+    const FirmwareImage& heronRow = firmwareCatalogue[0];
     for (const char* name : {"heron", "HERON", "velantrix heron"}) {
         const CliRun notes = cliRun({"notes", name});
         EXPECT_EQ(notes.status, 0);
-        EXPECT_EQ(notes.out, std::string(heron.releaseNotes, heron.releaseNotesLength));
+        EXPECT_EQ(notes.out, std::string(heronRow.releaseNotes, heronRow.releaseNotesLength));
     }
     const CliRun unknown = cliRun({"notes", "Velantrix"});
     EXPECT_EQ(unknown.status, 2);
