@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "platform/Context.h"
+#include "tests/support/VirtualProbes.h"
 
 // One run of the tool in-process on `context`, its output going to a file rather than a
 // terminal. Commands that reach no probe may run on the program's own context.
@@ -22,3 +23,19 @@ inline CliRun cliRun(const std::vector<std::string>& args,
     const int status = cli::runCli(context, args, {out, err, false});
     return {status, out.str(), err.str()};
 }
+
+inline const std::string heron = "2.16 - Build: 2019032603.38702";  // the carried Heron image
+
+// The tool against virtual probes on a virtual bus and clock.
+struct CliProbes : VirtualProbes {
+    CliRun cli(const std::vector<std::string>& args) { return cliRun(args, context); }
+    // The carried image for `productId`, as a probe may hold it already, with `patch` over its
+    // bytes from `at`.
+    static std::vector<uint8_t> imageOf(uint16_t productId, std::size_t at = 0,
+                                        const std::vector<uint8_t>& patch = {}) {
+        const FirmwareImage& row = rowOf(productId);
+        std::vector<uint8_t> bytes(row.data, row.data + row.size);
+        std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        return bytes;
+    }
+};

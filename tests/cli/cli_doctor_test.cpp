@@ -2,8 +2,6 @@
 // says, with probes on the virtual bus.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "cli/Commands.h"
 #include "tests/support/VirtualProbes.h"
 
@@ -21,61 +19,37 @@ std::string ruleFor(std::initializer_list<const char*> ids) {
 
 struct Case {
     const char* name;
-    std::map<std::string, std::string> files;  // rule files by path
-    bool writable = true;
-    bool seat = true;
-    bool winUsb = false;  // asks as Windows does: WinUSB bound or not, nothing else
+    const char* rulePath;  // the one rule file; null: asks as Windows does, WinUSB bound or not
+    std::string ruleText;
+    bool access;  // the node is readable and writable, and the session is at a seat
     int status;
-    const char* out;
+    std::string out;
 };
 
 const std::string allIds = ruleFor({"0003", "0004", "0010", "0006", "0005"});
+const std::string fine =
+    "0300A1 (Velantrix Heron): ok (/dev/bus/usb/001/002)\nseat: ok\nlibusb: ok\n";
 
 const Case kCases[] = {
-    {"AllWell",
-     {{"/usr/lib/udev/rules.d/70-velantrix-update.rules", allIds}},
-     true,
-     true,
-     false,
-     0,
-     "udev rule: ok (/usr/lib/udev/rules.d/70-velantrix-update.rules)\n"
-     "0300A1 (Velantrix Heron): ok (/dev/bus/usb/001/002)\nseat: ok\nlibusb: ok\n"},
-    {"NoRule",
-     {{"/etc/udev/rules.d/70-other.rules", "ATTR{idVendor}==\"1a2c\"\n"}},
-     true,
-     true,
-     false,
-     1,
+    {"AllWell", "/usr/lib/udev/rules.d/70-velantrix-update.rules", allIds, true, 0,
+     "udev rule: ok (/usr/lib/udev/rules.d/70-velantrix-update.rules)\n" + fine},
+    {"NoRule", "/etc/udev/rules.d/70-other.rules", "ATTR{idVendor}==\"1a2c\"\n", true, 1,
      "udev rule: not installed in /etc/udev/rules.d, /usr/lib/udev/rules.d - install it (README, "
-     "\"The udev rule\") and plug the probes in again\n"
-     "0300A1 (Velantrix Heron): ok (/dev/bus/usb/001/002)\nseat: ok\nlibusb: ok\n"},
-    {"RuleLacksIds",
-     {{"/etc/udev/rules.d/70-velantrix-update.rules", ruleFor({"0003", "0004"})}},
-     true,
-     true,
-     false,
+     "\"The udev rule\") and plug the probes in again\n" +
+         fine},
+    {"RuleLacksIds", "/etc/udev/rules.d/70-velantrix-update.rules", ruleFor({"0003", "0004"}), true,
      1,
      "udev rule: /etc/udev/rules.d/70-velantrix-update.rules does not name product ids 0010, "
      "0006, 0005 - install this version's rule (README, \"The udev rule\") and plug the probes "
-     "in again\n"
-     "0300A1 (Velantrix Heron): ok (/dev/bus/usb/001/002)\nseat: ok\nlibusb: ok\n"},
-    {"NodeNotWritableNoSeat",
-     {{"/etc/udev/rules.d/70-velantrix-update.rules", allIds}},
-     false,
-     false,
-     false,
-     1,
+     "in again\n" +
+         fine},
+    {"NodeNotWritableNoSeat", "/etc/udev/rules.d/70-velantrix-update.rules", allIds, false, 1,
      "udev rule: ok (/etc/udev/rules.d/70-velantrix-update.rules)\n"
      "0300A1 (Velantrix Heron): you may not read and write /dev/bus/usb/001/002 - install the "
      "udev rule (README, \"The udev rule\") and plug the probe in again\n"
      "seat: this session is not at a seat (a remote login?), so the udev rule gives it no access "
      "- run the program in a session at the machine\nlibusb: ok\n"},
-    {"WindowsWithoutWinUsb",
-     {},
-     true,
-     true,
-     true,
-     1,
+    {"WindowsWithoutWinUsb", nullptr, "", true, 1,
      "0300A1 (Velantrix Heron): WinUSB is not its driver - install velantrix-probes.inf (README, "
      "\"Driver binding\") and plug the probe in again\n"},
 };
@@ -92,25 +66,23 @@ TEST_P(Doctor, SaysOkOrWhatToDoOnALineEach) {
     const Case& c = GetParam();
     plug(3, "0300A1");
     platform::AccessQueries system;
-    if (c.winUsb) {
+    const std::string path = c.rulePath ? c.rulePath : "";
+    if (!c.rulePath) {
         system.winUsbBound = [](const std::string&) { return false; };
     } else {
         system.ruleDirectories = {"/etc/udev/rules.d", "/usr/lib/udev/rules.d"};
         system.filesIn = [&](const std::string& directory) {
             std::vector<std::string> names{"README"};
-            for (const auto& [path, text] : c.files) {
-                if (path.starts_with(directory + "/"))
-                    names.push_back(path.substr(directory.size() + 1));
-            }
+            if (path.starts_with(directory + "/"))
+                names.push_back(path.substr(directory.size() + 1));
             return names;
         };
-        system.readFile = [&](const std::string& path) -> std::optional<std::string> {
-            const auto found = c.files.find(path);
-            return found == c.files.end() ? std::nullopt : std::optional(found->second);
+        system.readFile = [&](const std::string& file) -> std::optional<std::string> {
+            return file == path ? std::optional(c.ruleText) : std::nullopt;
         };
-        system.nodeOf = [&](const std::string& path) { return bus.nodeOf(path)->devicePath(); };
-        system.mayReadWrite = [&](const std::string&) { return c.writable; };
-        system.atSeat = [&] { return c.seat; };
+        system.nodeOf = [&](const std::string& device) { return bus.nodeOf(device)->devicePath(); };
+        system.mayReadWrite = [&](const std::string&) { return c.access; };
+        system.atSeat = [&] { return c.access; };
         system.usbLibraryWorks = [] { return true; };
     }
     std::ostringstream out;

@@ -6,14 +6,11 @@
 #include <functional>
 
 #include "CliRun.h"
-#include "tests/support/VirtualProbes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
-const std::string heron = "2.16 - Build: 2019032603.38702";
 
 // Output that runs `hook` once the text so far holds `cue`: the moment to change the file.
 struct CueBuffer : std::streambuf {
@@ -27,22 +24,15 @@ struct CueBuffer : std::streambuf {
     }
 };
 
-struct CliImageFiles : VirtualProbes {
+struct CliImageFiles : CliProbes {
     const fs::path dir = fs::path(testing::TempDir()) / "vx-cli-image-files";
     CliImageFiles() { fs::create_directories(dir); }
     ~CliImageFiles() override { fs::remove_all(dir); }
-    CliRun cli(const std::vector<std::string>& args) { return cliRun(args, context); }
     std::string file(const std::string& name, const Bytes& bytes) {
         std::ofstream(dir / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
         return (dir / name).string();
-    }
-    // The carried image, with `patch` over its bytes from `at`.
-    static Bytes imageOf(uint16_t productId, std::size_t at = 0, const Bytes& patch = {}) {
-        Bytes bytes(rowOf(productId).data, rowOf(productId).data + rowOf(productId).size);
-        std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-        return bytes;
     }
 };
 
@@ -102,14 +92,12 @@ TEST_F(CliImageFiles, EveryRefusalComesBeforeAnythingIsWritten) {
     EXPECT_EQ(probe->commandCount(sim::Command::Erase), 0);
     EXPECT_EQ(probe->commandCount(sim::Command::Connect), 1) << "only to check 'same'";
     // The older file with --allow-older; then it is what the probe holds, unless --force.
-    const std::vector<std::pair<std::vector<std::string>, int>> runs = {
-        {{"--allow-older"}, 0}, {{}, 6}, {{"--force"}, 0}};
-    for (const auto& [options, status] : runs) {
-        std::vector<std::string> args{"update", "--image", file("older", older), "--serial",
-                                      "0300A1"};
-        args.insert(args.end(), options.begin(), options.end());
-        EXPECT_EQ(cli(args).status, status);
-    }
+    const std::pair<const char*, int> runs[] = {
+        {"--allow-older", 0}, {"--allow-older", 6}, {"--force", 0}};
+    for (const auto& [option, status] : runs)
+        EXPECT_EQ(
+            cli({"update", "--image", file("older", older), "--serial=0300A1", option}).status,
+            status);
     EXPECT_EQ(probe->readFlash(0x2000, 4160), older);
     // Numbers, not text: 2.9 is older than 2.10.
     const Bytes nine = sim::buildFirmwareImage({.majorVersion = 2, .minorVersion = 9});

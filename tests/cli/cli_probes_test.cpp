@@ -2,25 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "CliRun.h"
-#include "tests/support/VirtualProbes.h"
 
 namespace {
 
-const std::string heron = "2.16 - Build: 2019032603.38702";
 const std::string osprey = "3.1 - Build: 2024042402.56362";
 const std::string noProbe = "No devices connected, attach the Velantrix you wish to configure.";
 const std::string notReachable =
     "The attached Velantrix cannot be updated over its USB connection by Velantrix Update.";
-
-// The image the catalogue offers for `productId`, as a probe may hold it already.
-std::vector<uint8_t> offeredImage(uint16_t productId) {
-    const FirmwareImage& row = VirtualProbes::rowOf(productId);
-    return {row.data, row.data + row.size};
-}
-
-struct CliProbes : VirtualProbes {
-    CliRun cli(const std::vector<std::string>& args) { return cliRun(args, context); }
-};
 
 }  // namespace
 
@@ -29,11 +17,11 @@ TEST_F(CliProbes, ListShowsEveryKindOfProbeInJsonAndAlignedText) {
     EXPECT_EQ(cli({"list"}).status, 3);
     EXPECT_EQ(cli({"list", "--json"}).out, "[]\n");
 
-    plug(6, "0600B7", offeredImage(6));
+    plug(6, "0600B7", imageOf(6));
     plug(5, "0500C3", {});
     plug(4, "04010000");
-    plug(16, "1000D4", offeredImage(16));
-    auto silent = plug(3, "0300E5", offeredImage(3));
+    plug(16, "1000D4", imageOf(16));
+    auto silent = plug(3, "0300E5", imageOf(3));
     silent->on(sim::Command::Info, 1).noReply();
     plug(3, "0300A1");
     const CliRun json = cli({"list", "--json"});
@@ -103,7 +91,6 @@ TEST_F(CliProbes, AllUpdatesEveryVariantItCanAndSkipsTheOthers) {
                         "0600B7 (Velantrix Osprey): installed version now " + osprey, all.out);
     EXPECT_TRUE(holds(*heronProbe, rowOf(3)) && holds(*ospreyProbe, rowOf(6)) &&
                 holds(*egretProbe, rowOf(5)));
-    EXPECT_EQ(cli({"list", "--json"}).out.find("\"updateAvailable\": true"), std::string::npos);
     // A probe that runs the offered version is left alone unless the update is forced.
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
                         "0600B7 (Velantrix Osprey): already up to date (" + osprey + ")\n",

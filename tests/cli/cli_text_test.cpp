@@ -47,11 +47,11 @@ TEST(Cli, HelpVersionCatalogueAndReleaseNotes) {
                   .out.find("Velantrix Osprey   6           0x1A008000  60212   3.1 - Build: "
                             "2024042402.56362\n"),
               std::string::npos);
-    const FirmwareImage& heron = firmwareCatalogue[0];
+    const FirmwareImage& heronRow = firmwareCatalogue[0];
     for (const char* name : {"heron", "HERON", "velantrix heron"}) {
         const CliRun notes = cliRun({"notes", name});
         EXPECT_EQ(notes.status, 0);
-        EXPECT_EQ(notes.out, std::string(heron.releaseNotes, heron.releaseNotesLength));
+        EXPECT_EQ(notes.out, std::string(heronRow.releaseNotes, heronRow.releaseNotesLength));
     }
     const CliRun unknown = cliRun({"notes", "Velantrix"});
     EXPECT_EQ(unknown.status, 2);
@@ -69,37 +69,34 @@ TEST(CliDisplayText, DeviceTextCannotDriveTheTerminalNorBreakJson) {
 
 namespace {
 
-// The reports of one phase of `size` bytes in blocks of `block`, as the update makes them;
-// the request of block `failing` (from 1) fails.
-std::string shown(bool terminal, int size, int block, int failing = 0) {
+// The reports of one phase of `size` bytes: `done` after each request (a failing request
+// reports the phase done), then its end.
+std::string shown(bool terminal, int size, const std::vector<int>& done, bool ok = true) {
     std::ostringstream out;
     cli::ProgressDisplay display(out, terminal);
     const UpdateProgress progress = display.callback();
     progress(0, size, "Verifying firmware", "bytes");
-    for (int done = 0, n = 1; done < size; ++n) {
-        done = n == failing ? size : std::min(done + block, size);
-        progress(done, -1, nullptr, nullptr);
-        if (n == failing)
-            break;
-    }
-    display.finish(failing == 0);
+    for (const int step : done)
+        progress(step, -1, nullptr, nullptr);
+    display.finish(ok);
     return out.str();
 }
 
 }  // namespace
 
 TEST(CliProgressDisplay, LinesForLogsAndABarForTerminalsShowWhereAPhaseStopped) {
-    EXPECT_EQ(shown(false, 20000, 8192),
+    EXPECT_EQ(shown(false, 20000, {8192, 16384, 20000}),
               "Verifying firmware: 0/20000 bytes\nVerifying firmware: 20000/20000 bytes\n");
     EXPECT_EQ(
-        shown(false, 20000, 8192, 2),
+        shown(false, 20000, {8192, 20000}, false),
         "Verifying firmware: 0/20000 bytes\nVerifying firmware: stopped at 8192/20000 bytes\n");
     const auto bar = [](std::size_t filled, const std::string& rest) {
         return "\r  [" + std::string(filled, '#') + std::string(40 - filled, '-') + "] " + rest;
     };
-    EXPECT_EQ(shown(true, 16384, 8192), "Verifying firmware\n" + bar(0, "  0%  0/16384 bytes") +
-                                            bar(20, " 50%  8192/16384 bytes") +
-                                            bar(40, "100%  16384/16384 bytes\n"));
-    EXPECT_EQ(shown(true, 16384, 8192, 1), "Verifying firmware\n" + bar(0, "  0%  0/16384 bytes") +
-                                               bar(0, "  0%  0/16384 bytes  stopped\n"));
+    EXPECT_EQ(shown(true, 16384, {8192, 16384}),
+              "Verifying firmware\n" + bar(0, "  0%  0/16384 bytes") +
+                  bar(20, " 50%  8192/16384 bytes") + bar(40, "100%  16384/16384 bytes\n"));
+    EXPECT_EQ(shown(true, 16384, {16384}, false), "Verifying firmware\n" +
+                                                      bar(0, "  0%  0/16384 bytes") +
+                                                      bar(0, "  0%  0/16384 bytes  stopped\n"));
 }

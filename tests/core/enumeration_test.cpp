@@ -38,10 +38,8 @@ TEST(InstanceId, IdsComeFromTheSecondComponentAndTheSerialFromTheThird) {
         {"USB\\vid_1a2b&pid_00ef\\X", "1a2b:00ef X"},
         {"USB\\VID_1A2B&PID_00EF\\1234abCD", "1a2b:00ef 1234abCD"},
         {"USB\\ROOT_HUB30", "none"},
-        {"USB\\VID_1A2B&PID_0006", "none"},
         {"USB\\VID_1A2B&PID_0006\\5&2c0a&0&3", "1a2b:0006 "},  // made up by the platform
         {"USB\\VID_1A2B&PID_0006\\0&", "1a2b:0006 "},
-        {"USB\\VID_1A2B&PID_0006\\Z", "1a2b:0006 Z"},
         {"USB\\VID_1A2B&PID_0006\\", "1a2b:0006 "},
         {"USB\\VID_1A2B&PID_0006\\AB\\C", "1a2b:0006 AB"},
         {"USB\\VID_12\\X", "0000:0000 X"},  // four digits or none

@@ -5,7 +5,6 @@
 
 #include "firmware/FirmwareImage.h"
 #include "link/ProbeModels.h"
-#include "loader/Crc32.h"
 
 namespace {
 
@@ -15,23 +14,13 @@ const FirmwareImage* rowFor(uint16_t productId, const std::string& serial = "") 
 
 }  // namespace
 
-TEST(Crc32, CheckValueAndEmptyRange) {
-    EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xFC891918u);
-    EXPECT_EQ(crc32(nullptr, 0), 0u);
-}
-
-TEST(FirmwareCatalogue, EveryImageAgreesWithItsOwnHeaderAndHasPlainNotes) {
+// The headers are the image maker's, which its own test reads back; the notes are embedded here.
+TEST(FirmwareCatalogue, EveryImageHasPlainNotesEndedByANul) {
     for (const FirmwareImage& image : firmwareCatalogue) {
-        SCOPED_TRACE(image.name);
-        ASSERT_TRUE(isValidImage(image));
-        const auto header = parseFirmwareImageHeader(image.data, image.size);
-        EXPECT_EQ(header->imageFormat, 1u);
-        ASSERT_EQ(header->headerSize + header->payloadSize, image.size);
-        EXPECT_EQ(crc32(image.data + header->headerSize, header->payloadSize), header->payloadCrc);
-        ASSERT_NE(image.releaseNotes, nullptr);
+        ASSERT_NE(image.releaseNotes, nullptr) << image.name;
         const std::string notes(image.releaseNotes, image.releaseNotesLength + 1);
-        EXPECT_EQ(notes.find('\0'), notes.size() - 1);
-        EXPECT_EQ(notes.rfind("Changes", 0), 0u);
+        EXPECT_EQ(notes.find('\0'), notes.size() - 1) << image.name;
+        EXPECT_EQ(notes.rfind("Changes", 0), 0u) << image.name;
     }
 }
 

@@ -41,19 +41,18 @@ struct Links : ::testing::Test {
     // Opening a bridge channel: reset, a drain read, purge TX then RX, two blocks of zeros that
     // bring the loader's receiver in step, latency timer 1 ms. The request numbered `refused` is
     // refused, and nothing follows it.
-    void bridgeOpening(uint16_t index = 1, uint8_t out = 0x02, uint8_t in = 0x81,
-                       int refused = -1) {
+    void bridgeOpening(int refused = -1) {
         const std::pair<uint8_t, uint16_t> requests[] = {{0x00, 0}, {0x00, 2}, {0x00, 1}, {9, 1}};
         for (int i = 0; i < 4; ++i) {
-            device.control(requests[i].first, requests[i].second, index);
+            device.control(requests[i].first, requests[i].second, 1);
             if (i == refused) {
                 device.answers(-1);
                 return;
             }
             if (i == 0)
-                device.in(in, packet({0xAA, 0xBB}));
+                device.in(0x81, packet({0xAA, 0xBB}));
             if (i == 2)
-                device.out(out, Bytes(64)).out(out, Bytes(64));
+                device.out(0x02, Bytes(64)).out(0x02, Bytes(64));
         }
     }
     std::unique_ptr<USBFtd2xxDataLink> bridge() {
@@ -132,22 +131,11 @@ TEST_F(Links, BridgePurgeClearsReceiveThenTransmitAndTheBuffer) {
     EXPECT_EQ(failureOf([&] { link->setBitMode(0, 0); }), "cannot set bit mode");
 }
 
-TEST_F(Links, EveryChannelArgumentButOneToThreeMeansChannelA) {
-    for (const int argument : {-1, 0, 4}) {
-        bridgeOpening();
-        USBFtd2xxDataLink link(usb.context(), probe(5), argument);
-        EXPECT_EQ(device.claimed, 0);
-        device.out(0x02, {9}).control(0x0B, 0x0102, 1);
-        link.write(Bytes{9}.data(), 1);
-        link.setBitMode(0x02, 0x01);
-    }
-}
-
 TEST_F(Links, EachBridgeOpeningFailureNamesItsStepAndClosesTheDevice) {
     const char* messages[] = {"cannot reset FTDI device", "cannot purge TX", "cannot purge RX",
                               "Cannot set latency timer"};
     for (int step = 0; step < 4; ++step) {
-        bridgeOpening(1, 0x02, 0x81, step);
+        bridgeOpening(step);
         EXPECT_EQ(failureOf([this] { openDataLink(usb.context(), probe(3)); }), messages[step]);
         EXPECT_FALSE(device.open);
     }

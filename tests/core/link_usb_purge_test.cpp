@@ -19,12 +19,11 @@ constexpr const char* kCases[] = {
     "P",     // an earlier link may have left a reply behind
     "Rp",    // the first reply came whole: nothing was waiting ahead of it
     "Pp",    // the drain found the pipe idle
-    "PRWp",  // and the link stays in step
+    "PRWp",  // and whole transfers keep the link in step
     "RrP",   // the reply given up on may still come
     "RrRP",  // ... and a whole read after it may be that late reply
     "RrPp",  // until a drain found the pipe idle
     "RwP",   // the probe may hold part of a request, and answer it
-    "RWRp",  // whole transfers keep the link in step
 };
 
 }  // namespace

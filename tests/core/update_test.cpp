@@ -69,23 +69,23 @@ struct Update : VirtualProbes {
 }  // namespace
 
 TEST_F(Update, RequestsInBlocksOfEightAndFourKilobytesWithProgressAfterEach) {
-    plug(6);
+    plug(6);  // blocks that divide the size: no empty one at the end
     EXPECT_EQ(install(row(16384)), "(no failure)");
-    EXPECT_TRUE(holdsImage());
     EXPECT_EQ(requests(Command::Erase), "0+8192 8192+8192 ");
     EXPECT_EQ(requests(Command::Write), "0+4096 4096+4096 8192+4096 12288+4096 ");
-    EXPECT_EQ(progress, " E0/16384 8192 16384 D0/16384 4096 8192 12288 16384 V0/16384 8192 16384");
 
-    plug(3);
+    plug(3);  // the last block of each phase is the remainder
     EXPECT_EQ(install(row(16385)), "(no failure)");
     EXPECT_TRUE(holdsImage());
     EXPECT_EQ(requests(Command::Erase), "0+8192 8192+8192 16384+1 ");
     EXPECT_EQ(requests(Command::Crc), "0+8192 8192+8192 16384+1 ");
     EXPECT_EQ(requests(Command::Write), "0+4096 4096+4096 8192+4096 12288+4096 16384+1 ");
+    EXPECT_EQ(progress,
+              " E0/16385 8192 16384 16385 D0/16385 4096 8192 12288 16384 16385 V0/16385 8192 16384 "
+              "16385");
     EXPECT_EQ(probe->commandCount(Command::Connect), 1);
     EXPECT_FALSE(probe->loaderConnected());  // disconnected
     EXPECT_EQ(link->readTimeoutMs(), 60000u);
-    EXPECT_NE(progress.find(" E0/16385 8192 16384 16385 D0/16385"), std::string::npos);
 }
 
 TEST_F(Update, AFailingRequestEndsItsPhaseWithTheBarFullAndThePhaseNamed) {
