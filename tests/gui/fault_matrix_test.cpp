@@ -9,16 +9,17 @@
 // - busy (status 0xFF) is success for every command but connect; the probe did nothing, so the
 //   damage shows later: an unerased block refuses the write, an unwritten one fails the CRC.
 // - the CRC reply's tag and status are not examined, so a wrong tag there is harmless, while
-//   status 0 and busy carry a CRC of zero, which does not match.
-// - status 0 and busy answers to get-info are full-length replies without the firmware magic:
-//   the panel shows "Not Installed". The bulk probe still runs firmware then, so its first update
-//   connects directly, the probe restarts into its loader under the request, and the press ends
-//   in the read time-out; the next press opens a fresh link to the loader.
+//   busy carries a CRC of zero, which does not match.
+// - a busy answer to get-info is a full-length reply without the firmware magic: the panel shows
+//   "Not Installed". The bulk probe still runs firmware then, so its first update connects
+//   directly, the probe restarts into its loader under the request, and the press ends in the
+//   read time-out; the next press opens a fresh link to the loader.
 // - the bulk probe restarts into its loader when connected and is connected again up to eleven
 //   times; its connect faults are kept up for every connect after the first, so that the last
 //   attempt's message is what the user sees.
-// - a corrupted flash is a cell programmed wrongly by a write, or a damaged image header, which
-//   makes the panel show "Not Installed".
+// - status 0 is each command's own refusal, which the loader protocol test reads for every
+//   command; what the user is told of a refusal is the same box as for a wrong tag. A cell
+//   programmed wrongly ends as a busy write does, in the CRC mismatch.
 // - the plain bulk link sends no vendor requests; the FTDI link's purges before a connect and
 //   when it is set up for the panel are refused.
 #include <functional>
@@ -31,10 +32,9 @@ using sim::Command;
 
 namespace {
 
-enum class Fault { NoReply, WrongTag, StatusZero, Busy, Refused, Unplug, Corrupt };
+enum class Fault { NoReply, WrongTag, Busy, Refused, Unplug };
 // (A reply cut short ends as one never given: the loader protocol test has it.)
-const char* const faultNames[] = {"NoReply",      "WrongTag", "StatusZero",  "Busy",
-                                  "RefusedPurge", "Unplug",   "CorruptFlash"};
+const char* const faultNames[] = {"NoReply", "WrongTag", "Busy", "RefusedPurge", "Unplug"};
 
 struct Step {
     const char* name;
@@ -61,36 +61,28 @@ const std::string readTimedOut = "hardware error: target JTAG adapter data link 
 const Row table[] = {
     {info, Fault::NoReply,    "Hardware error: target JTAG adapter data link read timed out.", "Hardware error: target JTAG adapter data link read timed out."},
     {info, Fault::WrongTag,   "Get loader info failed, unexpected tag returned.", "Get loader info failed, unexpected tag returned."},
-    {info, Fault::StatusZero, "Device ready.", "Device ready."},
     {info, Fault::Busy,       "Device ready.", "Device ready."},
     {info, Fault::Refused,    "Cannot purge RX.", std::nullopt},
     {info, Fault::Unplug,     "Write timed out.", "Write timed out."},
-    {info, Fault::Corrupt,    "Device ready.", "Device ready."},
     {connect, Fault::NoReply,    readTimedOut, readTimedOut},
     {connect, Fault::WrongTag,   "connect failed, unexpected tag returned", "connect failed, unexpected tag returned"},
-    {connect, Fault::StatusZero, "connect failed", "connect failed"},
     {connect, Fault::Busy,       "connect failed", "connect failed"},
     {connect, Fault::Refused,    "cannot purge RX", std::nullopt},
     {connect, Fault::Unplug,     "write timed out", "Cannot open USB driver"},
     {erase, Fault::NoReply,    erased + readTimedOut, erased + readTimedOut},
     {erase, Fault::WrongTag,   erased + "memory erase failed, unexpected tag returned", erased + "memory erase failed, unexpected tag returned"},
-    {erase, Fault::StatusZero, erased + "memory erase failed", erased + "memory erase failed"},
     {erase, Fault::Busy,       downloaded + "memory write failed", downloaded + "memory write failed"},
     {erase, Fault::Unplug,     erased + "write timed out", erased + "write timed out"},
     {write, Fault::NoReply,    downloaded + readTimedOut, downloaded + readTimedOut},
     {write, Fault::WrongTag,   downloaded + "memory write failed, unexpected tag returned", downloaded + "memory write failed, unexpected tag returned"},
-    {write, Fault::StatusZero, downloaded + "memory write failed", downloaded + "memory write failed"},
     {write, Fault::Busy,       verified + "crc check mismatch", verified + "crc check mismatch"},
     {write, Fault::Unplug,     downloaded + "write timed out", downloaded + "write timed out"},
-    {write, Fault::Corrupt,    verified + "crc check mismatch", verified + "crc check mismatch"},
     {crc, Fault::NoReply,    verified + readTimedOut, verified + readTimedOut},
     {crc, Fault::WrongTag,   "", ""},
-    {crc, Fault::StatusZero, verified + "crc check mismatch", verified + "crc check mismatch"},
     {crc, Fault::Busy,       verified + "crc check mismatch", verified + "crc check mismatch"},
     {crc, Fault::Unplug,     verified + "write timed out", verified + "write timed out"},
     {disconnect, Fault::NoReply,    readTimedOut, readTimedOut},
     {disconnect, Fault::WrongTag,   "disconnect failed, unexpected tag returned", "disconnect failed, unexpected tag returned"},
-    {disconnect, Fault::StatusZero, "disconnect failed", "disconnect failed"},
     {disconnect, Fault::Busy,       "", ""},
     {disconnect, Fault::Unplug,     "write timed out", "write timed out"},
 };
@@ -130,18 +122,13 @@ struct FaultMatrix : VirtualProbes, ::testing::WithParamInterface<Case> {
         const std::function<void(sim::CommandStep)> plays[] = {
             [](sim::CommandStep at) { at.noReply(); },
             [](sim::CommandStep at) { at.wrongTag(0x5A); },
-            [](sim::CommandStep at) { at.fail(); },
             [=](sim::CommandStep at) {
                 at.busy(command != Command::Connect ? 1 : reopenLoop ? 110 : 10);
             },
             [this](sim::CommandStep) { probe->refuseVendorRequest(0x00, 1, 1); },  // purge RX, once
-            [](sim::CommandStep at) { at.unplug(); },
-            [=](sim::CommandStep at) {
-                if (command == Command::Write)
-                    at.corruptWrite(100);
-            }};
+            [](sim::CommandStep at) { at.unplug(); }};
         const int first = reopenLoop ? 2 : pair.step.occurrence;
-        const int last = reopenLoop && pair.fault <= Fault::StatusZero ? first + 10 : first;
+        const int last = reopenLoop && pair.fault <= Fault::WrongTag ? first + 10 : first;
         for (int occurrence = first; occurrence <= last; ++occurrence)
             plays[static_cast<int>(pair.fault)](probe->on(command, occurrence));
     }
@@ -151,8 +138,6 @@ struct FaultMatrix : VirtualProbes, ::testing::WithParamInterface<Case> {
 
 TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
     const QString told = QString::fromStdString(pair.told);
-    if (pair.step.command == Command::Info && pair.fault == Fault::Corrupt)
-        probe->corruptFlashByte(row.address);  // the image header's magic
     bus.attach(probe);
     if (pair.step.command == Command::Info)
         script();
@@ -164,7 +149,7 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
                 ? told + " | " + row.name + " | SN100200 | hardware+firmware | <i>Not Installed</i>"
                 : told + " |  |  | hardware | -");
         // Believing no firmware runs, the panel connects the running bulk probe directly.
-        if (program.panel() && pair.productId == 6 && pair.fault != Fault::Corrupt) {
+        if (program.panel() && pair.productId == 6) {
             EXPECT_EQ(program.pressInstall(), QString::fromStdString(readTimedOut));
         }
     } else {

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -89,10 +88,7 @@ public:
         return panel() ? panel()->findChild<QPushButton*>(QStringLiteral("installButton"))
                        : nullptr;
     }
-    bool installEnabled() const {
-        const QPushButton* button = installButton();
-        return button && button->isEnabled();
-    }
+    bool installEnabled() const { return installButton() && installButton()->isEnabled(); }
 
     // Presses the install button; answers the text of the box the press ended in, if any.
     QString pressInstall() {
@@ -108,16 +104,12 @@ public:
 
     std::unique_ptr<Updater> window;
     QStringList boxes;
-    // Runs while a box is up, before it is answered: the event loop goes on behind a box.
-    std::function<void()> whileBoxShown;
 
 private:
     void answerBox() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        if (whileBoxShown)
-            whileBoxShown();
         const auto buttons = box->buttons();
         EXPECT_EQ(box->windowTitle(), "Error");
         EXPECT_TRUE(buttons.size() == 1 && box->standardButton(buttons[0]) == QMessageBox::Ok);
