@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The Windows zip as a user unpacks it: into an empty folder, and its programs started from
 # there under Wine, with no DLL or plugin from anywhere else. The command-line tool prints the
-# catalogue (what it prints otherwise, and how closing the window ends main, the Windows build's
-# cli_tests and app_tests hold). Where the window is built: it (the windows platform plugin, on
-# a virtual X display) shows itself with the no-probe sentence and keeps its single-instance
-# lock in the user's temporary folder; a second start leaves at once with status 0 and no second
-# window. The window's screenshot and the logs are kept in
-# <build dir>/test-artifacts/windows-package/.
+# catalogue (what it prints otherwise the Windows build's cli_tests hold). Where the window is
+# built: it (the windows platform plugin, on a virtual X display) shows itself with the no-probe
+# sentence and keeps its single-instance lock in the user's temporary folder; a second start
+# leaves at once with status 0 and no second window; closing the window ends the program with
+# status 0 (and releases the lock the next run's first start needs). The window's screenshot and
+# the logs are kept in <build dir>/test-artifacts/windows-package/.
 #   package_windows.sh WINE WINDRES BUILD_DIR SOURCE_DIR window|cli   exit 77: a tool is missing
 set -euo pipefail
 wine=$1 windres=$2 build=$(cd "$3" && pwd) programs=$5 # $4, the sources, is not read
@@ -94,4 +94,10 @@ timeout 60 "$wine" ./velantrix-update.exe second >"$artifacts/second.log" 2>&1 |
 [ "$(xdotool search --onlyvisible --name '^Velantrix Update$' | wc -l)" -eq 1 ] ||
     fail "a second window showed"
 
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
+status=0
+timeout 30 tail --pid="$window_pid" -f /dev/null || fail "the window did not close"
+wait "$window_pid" || status=$?
+window_pid=""
+[ "$status" -eq 0 ] || fail "closing the window ended the program with status $status"
 echo "zip unpacked and both programs started; screenshot: $artifacts/window.png"
