@@ -1,5 +1,6 @@
 // Why the real Linux path could not open or claim a probe, as the command-line tool says it:
-// the emulator refuses with a chosen errno, libusb and the kernel's interface carry it up.
+// the emulator refuses with a chosen errno, libusb and the kernel's interface carry it up; a
+// device node gone before the open is a probe that has gone.
 #include <cerrno>
 
 #include "RealStack.h"
@@ -10,7 +11,7 @@ namespace {
 struct Refusal {
     const char* name;
     bool claim;
-    int error;
+    int error;  // 0: the device node is removed instead
     const char* line;
 };
 
@@ -23,6 +24,9 @@ constexpr Refusal kRefusals[] = {
      "velantrix-update-cli: SN000001: Cannot open USB driver: another program has it open - "
      "close that program and try again\n"},
     {"Gone", false, ENODEV,
+     "velantrix-update-cli: SN000001: Cannot open USB driver: the probe has gone - plug it in "
+     "again and retry\n"},
+    {"NodeRemoved", false, 0,
      "velantrix-update-cli: SN000001: Cannot open USB driver: the probe has gone - plug it in "
      "again and retry\n"},
     {"ClaimedElsewhere", true, EBUSY,
@@ -42,7 +46,9 @@ struct RealStackRefusal : RealStack, ::testing::WithParamInterface<Refusal> {};
 TEST_P(RealStackRefusal, UpdateSaysWhyAndWhatToDo) {
     std::string path;
     const auto probe = plug(5, path);
-    if (GetParam().claim)
+    if (GetParam().error == 0)
+        usb->removeNode(path);
+    else if (GetParam().claim)
         probe->refuseClaim(1, GetParam().error);
     else
         probe->refuseOpen(1, GetParam().error);
@@ -53,12 +59,3 @@ TEST_P(RealStackRefusal, UpdateSaysWhyAndWhatToDo) {
 
 INSTANTIATE_TEST_SUITE_P(Errnos, RealStackRefusal, ::testing::ValuesIn(kRefusals),
                          [](const auto& test) { return std::string(test.param.name); });
-
-TEST_F(RealStack, ANodeGoneBeforeTheOpenIsAProbeThatHasGone) {
-    std::string path;
-    plug(5, path);
-    usb->removeNode(path);
-    EXPECT_EQ(cliRun({"update"}, context).err,
-              "velantrix-update-cli: SN000001: Cannot open USB driver: the probe has gone - plug "
-              "it in again and retry\n");
-}

@@ -1,18 +1,13 @@
 // The window on the real stack: the poll lists the testbed through libudev, the panel opens its
 // probe through libusb, and the install button updates it, reopening a probe that restarts into
-// its loader under a new device node; device nodes that cannot be opened or claimed; a kernel
-// driver bound to the probe.
+// its loader under a new device node; a swapped probe; a kernel driver bound to the probe.
 #include <dlfcn.h>
 
 #include "RealStack.h"
-#include "emulator/EmulatedUsb.h"
 #include "firmware/FirmwareImage.h"
 #include "link/DeviceEnumeration.h"
 #include "link/openDataLink.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "sim/FirmwareImageBuilder.h"
-#include "sim/ProbeFactory.h"
-#include "sim/VirtualClock.h"
 #include "tests/support/Failure.h"
 #include "tests/support/WindowDriver.h"
 
@@ -38,28 +33,6 @@ TEST_P(RealStackUpdate, CompletesVerifiesAndThePanelShowsTheNewFirmware) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinkedVariants, RealStackUpdate, ::testing::Values(3, 5, 6));
-
-TEST_F(RealStack, DeviceNodesThatCannotBeOpenedOrClaimedAreNamedInTheStatusLine) {
-    std::string path;
-    const auto probe = plug(6, path);
-    usb->removeNode(path);  // listed, but gone before the panel opens it
-    WindowDriver program{context};
-    EXPECT_EQ(program.status(), "Cannot open USB driver.");
-    ASSERT_TRUE(usb->plugBack(path));
-    probe->refuseOpen();
-    // A probe the window could not open is asked again after 5 s.
-    const auto pollLater = [&] {
-        clock.sleepMs(5000);
-        program.poll();
-    };
-    pollLater();
-    EXPECT_EQ(program.status(), "Cannot open USB driver.");
-    probe->refuseClaim();
-    pollLater();
-    EXPECT_EQ(program.status(), "Cannot claim USB interface.");
-    pollLater();
-    EXPECT_EQ(program.status(), "Device ready.");
-}
 
 // The listing names a port; a device plugged in there since is told apart by what it says of
 // itself, and never written to.

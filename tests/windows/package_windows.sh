@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The Windows zip as a user unpacks it: into an empty folder, and its programs started from
 # there under Wine, with no DLL or plugin from anywhere else. The command-line tool prints the
-# catalogue and the release notes, and with no probe the no-device sentence (exit status 3, as
-# on Linux). Where the window is built: it (the windows platform plugin, on a virtual X display)
-# shows itself with the no-probe sentence and keeps its single-instance lock in the user's
-# temporary folder; a second start leaves at once with status 0 and no second window; closing
-# the window ends the program with status 0. The window's screenshot and the logs are kept in
-# <build dir>/test-artifacts/windows-package/.
+# catalogue (what it prints otherwise the Windows build's cli_tests hold). Where the window is
+# built: it (the windows platform plugin, on a virtual X display) shows itself with the no-probe
+# sentence and keeps its single-instance lock in the user's temporary folder; a second start
+# leaves at once with status 0 and no second window; closing the window ends the program with
+# status 0 (and releases the lock the next run's first start needs). The window's screenshot and
+# the logs are kept in <build dir>/test-artifacts/windows-package/.
 #   package_windows.sh WINE WINDRES BUILD_DIR SOURCE_DIR window|cli   exit 77: a tool is missing
 set -euo pipefail
-wine=$1 windres=$2 build=$(cd "$3" && pwd) source=$(cd "$4" && pwd) programs=$5
+wine=$1 windres=$2 build=$(cd "$3" && pwd) programs=$5 # $4, the sources, is not read
 tools=("$wine" "$windres" cpack)
 # The screen is read back with OCR: what a user sees, not what the program says it shows.
 [ "$programs" = cli ] || tools+=(xvfb-run xauth xdotool import convert tesseract)
@@ -69,13 +69,6 @@ export WINEDEBUG=-all,err+module
 cli() { "$wine" ./velantrix-update-cli.exe "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 cli images >"$artifacts/cli.log" || fail "images exited $?"
 grep -q "Velantrix Heron" "$artifacts/cli.log" || fail "images did not list the catalogue"
-status=0
-cli list >"$artifacts/cli-list.log" || status=$?
-[ "$status" -eq 3 ] || fail "list exited $status"
-grep -qF "No devices connected, attach the Velantrix you wish to configure." \
-    "$artifacts/cli-list.log" || fail "list did not say that nothing is attached"
-[ "$(cli notes heron)" = "$(tr -d '\r' <"$source/firmware/notes/heron.txt")" ] ||
-    fail "notes heron printed other notes"
 if [ "$programs" = cli ]; then
     echo "zip unpacked and the command-line tool started from it (no window in this build)"
     exit 0

@@ -84,6 +84,7 @@ TEST_F(WindowsTest, AnOpenThatFailsPartWayClosesWhatItOpened) {
 // nothing more, and the transfer's late end does not reach the caller's buffer.
 TEST_F(WindowsTest, UsbTransfersAreBoundedAndCountOnlyWhatCompleted) {
     const std::string cancelled = ", cancel, wait 1000, poll";
+    const Strings deaf{"wait 3000", "cancel", "wait 1000"};  // the cancellation never ends
     const std::vector<std::tuple<Strings, uint8_t, unsigned, int, std::string>> cases{
         {{}, 0x81, INFINITE, 2, "read 129 64, wait 4294967294, poll"},
         {{}, 0x02, 60000, 64, "write 2 64, wait 60000, poll"},
@@ -93,13 +94,7 @@ TEST_F(WindowsTest, UsbTransfersAreBoundedAndCountOnlyWhatCompleted) {
         {{"stall"}, 0x81, 3000, -1, "read 129 64, wait 3000, poll"},
         {{"read 129 64"}, 0x81, 3000, -1, "read 129 64"},
         {{"wait 3000"}, 0x81, 3000, -1, "read 129 64, wait 3000, poll" + cancelled},
-        {{"wait 3000"}, 0x01, 3000, -1, "write 1 64, wait 3000, poll" + cancelled},
-        {{"wait 5000"}, 0, 5000, -1, "control 40 0 2 1 0, wait 5000, poll" + cancelled},
-        {{"wait 3000", "cancel", "wait 1000"},
-         0x81,
-         3000,
-         -1,
-         "read 129 64, wait 3000, poll" + cancelled},
+        {deaf, 0x81, 3000, -1, "read 129 64, wait 3000, poll" + cancelled},
         {{}, 0x02, 3000, -1, ""},
         {{}, 0, 5000, -1, ""},
     };
@@ -118,9 +113,7 @@ TEST_F(WindowsTest, UsbTransfersAreBoundedAndCountOnlyWhatCompleted) {
         if (isPending(fake.transfer.record))
             complete();  // the driver ends the transfer it was told to cancel, late
         EXPECT_EQ(buffer[1], expected == 2 ? 2 : 8) << trace;
-        if (trace.starts_with("write 2")) {
-            EXPECT_EQ(fake.sent.substr(0, 2), "\x09\x08") << "the device got other bytes";
-        }
+        EXPECT_TRUE(!trace.starts_with("write 2") || fake.sent.starts_with("\x09\x08"));
     }
     fake.trace.clear();
     device.reset();
