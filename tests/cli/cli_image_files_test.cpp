@@ -25,7 +25,10 @@ struct CueBuffer : std::streambuf {
 };
 
 struct CliImageFiles : CliProbes {
-    const fs::path dir = fs::path(testing::TempDir()) / "vx-cli-image-files";
+    // A folder per test: CTest runs the tests of this fixture at the same time.
+    const fs::path dir =
+        fs::path(testing::TempDir()) /
+        (std::string("vx-cli-") + testing::UnitTest::GetInstance()->current_test_info()->name());
     CliImageFiles() { fs::create_directories(dir); }
     ~CliImageFiles() override { fs::remove_all(dir); }
     std::string file(const std::string& name, const Bytes& bytes) {
