@@ -25,8 +25,9 @@ struct RealStack : ::testing::Test {
         ASSERT_TRUE(emulator::EmulatedUsb::inMockEnvironment())
             << "umockdev's preload library is not active in this process";
     }
+    std::string path;  // of the probe plugged in last
     // A probe running firmware "1.0 - Build: emulated", plugged in.
-    std::shared_ptr<sim::VirtualProbe> plug(uint16_t productId, std::string& path) {
+    std::shared_ptr<sim::VirtualProbe> plug(uint16_t productId) {
         auto probe = sim::makeProbe(productId, "SN000001",
                                     sim::buildFirmwareImage({.buildText = "Build: emulated"}));
         path = usb->attach(probe);

@@ -67,7 +67,6 @@ protected:
 }  // namespace
 
 TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
-    std::string path;
     const auto later = [this](uint64_t seconds) { clock.advanceUs(seconds * 1'000'000); };
     const struct {
         const char* what;
@@ -75,7 +74,7 @@ TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
         int listings;  // by the tick that follows
     } steps[] = {
         {"a quiet tick", [] {}, 0},
-        {"a probe plugged in", [&] { plug(3, path); }, 1},
+        {"a probe plugged in", [&] { plug(3); }, 1},
         {"a quiet tick", [] {}, 0},
         {"the probe re-enumerated", [&] { ASSERT_TRUE(usb->plugBack(path)); }, 1},
         {"the probe pulled out", [&] { usb->unplug(path); }, 1},
@@ -94,6 +93,4 @@ TEST_F(ListingWatch, TicksListOnlyAfterAnEventAnErrorOrHalfAMinute) {
         program.poll();
         EXPECT_EQ(listings - before, step.listings);
     }
-    EXPECT_EQ(program.status(),
-              "No devices connected, attach the Velantrix you wish to configure.");
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "RealStack.h"
-#include "platform/linux/LinuxPlatform.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {
@@ -30,8 +29,7 @@ struct FirstPaint : QObject {
 }  // namespace
 
 TEST_F(RealStack, ASilentLoaderNeitherHidesNorFreezesTheWindow) {
-    std::string path;
-    const auto probe = plug(3, path);
+    const auto probe = plug(3);
     for (int occurrence = 1; occurrence <= 20; ++occurrence)
         probe->on(sim::Command::Info, occurrence).noReply();
 
