@@ -7,13 +7,11 @@
 
 namespace {
 
-const std::string rule =
-    R"(SUBSYSTEM=="usb", ATTR{idVendor}=="1a2b", ATTR{idProduct}=="%s", TAG+="uaccess")";
-
 std::string ruleFor(std::initializer_list<const char*> ids) {
     std::string text = "# a comment\n";
     for (const char* id : ids)
-        text += rule.substr(0, rule.find("%s")) + id + rule.substr(rule.find("%s") + 2) + "\n";
+        text += R"(SUBSYSTEM=="usb", ATTR{idVendor}=="1a2b", ATTR{idProduct}==")" +
+                std::string(id) + R"(", TAG+="uaccess")" + "\n";
     return text;
 }
 

