@@ -1,5 +1,5 @@
-// A rollback as a user would do it, through the real USB stack: export the carried images and
-// inspect one and install it from its file into a probe that restarts into its loader.
+// A rollback as a user would do it, through the real USB stack: export the carried images,
+// inspect one, and install it from its file into a probe that restarts into its loader.
 #include <filesystem>
 
 #include "RealStack.h"
