@@ -31,7 +31,7 @@ std::vector<std::string> plugSituation(VirtualProbes& probes, Situation situatio
     };
     std::vector<std::string> paths;
     for (const auto& [productId, serialNumber] : plugs[situation]) {
-        const std::string port{'1', '-', static_cast<char>(n + 2 * paths.size())};
+        const std::string port{'1', '-', static_cast<char>(paths.empty() ? n : n + 2)};
         const auto probe = probes.plug(productId, serialNumber, VirtualProbes::olderImage(), port);
         for (int occurrence = 1; situation == Error && occurrence <= 3; ++occurrence)
             probe->on(sim::Command::Info, occurrence).noReply();
