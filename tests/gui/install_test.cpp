@@ -8,11 +8,7 @@
 #include "tests/support/VirtualProbes.h"
 #include "tests/support/WindowDriver.h"
 
-namespace {
-
 using Install = VirtualProbes;
-
-}  // namespace
 
 TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWaits) {
     const std::tuple<uint16_t, std::vector<uint8_t>, QString> variants[] = {
@@ -28,17 +24,17 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
         // Inside every report: the button and the poll are off, and the window shows it.
         QStringList phases;
         const auto* bar = program.find<QProgressBar>("progressBar");
-        QObject::connect(program.panel(), &UpdaterWidget::progress, program.panel(),
-                         [&](int done, int, const char* task, const char*) {
-                             EXPECT_FALSE(program.installEnabled());
-                             EXPECT_FALSE(program.window->isPollingEnabled());
-                             if (task)
-                                 phases << QString::fromLatin1(task);
-                             const bool whole = done == static_cast<int>(row.size);
-                             EXPECT_EQ(bar->maximum(), static_cast<int>(row.size));
-                             EXPECT_EQ(bar->value(), whole ? 0 : done);
-                             EXPECT_EQ(program.status(), whole ? "" : phases.back() + ".");
-                         });
+        QObject::connect(
+            program.panel(), &UpdaterWidget::progress, program.panel(),
+            [&](int done, int, const char* task, const char*) {
+                EXPECT_FALSE(program.installEnabled() || program.window->isPollingEnabled());
+                if (task)
+                    phases << QString::fromLatin1(task);
+                const bool whole = done == static_cast<int>(row.size);
+                EXPECT_EQ(bar->maximum(), static_cast<int>(row.size));
+                EXPECT_EQ(bar->value(), whole ? 0 : done);
+                EXPECT_EQ(program.status(), whole ? "" : phases.back() + ".");
+            });
         // What the status line said whenever the event loop ran while waiting for a restart.
         QStringList waiting;
         QTimer loop;
@@ -46,8 +42,7 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
             if (!program.status().startsWith(QStringLiteral("Waiting")))
                 return;
             waiting << program.status();
-            EXPECT_FALSE(program.installEnabled());
-            EXPECT_FALSE(program.window->isPollingEnabled());
+            EXPECT_FALSE(program.installEnabled() || program.window->isPollingEnabled());
         });
         loop.start(0);
         EXPECT_EQ(program.pressInstall(), "");

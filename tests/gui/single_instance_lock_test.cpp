@@ -17,19 +17,16 @@ struct SingleInstanceLock : ::testing::Test {
     const QString path = (qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit()),
                           SingleInstance::lockFilePath(id));
     void TearDown() override { qputenv("XDG_RUNTIME_DIR", saved); }
-
-    void leaveLockFile(const QByteArray& contents) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
 };
 
 }  // namespace
 
 TEST_F(SingleInstanceLock, AnEmptyOrGarbledLockIsTakenOver) {
     for (const QByteArray& contents : {QByteArray(), QByteArray("\x01garbage\nno pid here\n")}) {
-        leaveLockFile(contents);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        file.close();
         SingleInstance first(id);
         EXPECT_FALSE(first.isRunning()) << contents.toStdString();
         SingleInstance second(id);

@@ -1,8 +1,6 @@
 // The window and its poll: what it shows for no probe, one, several, one it cannot serve or
 // cannot reach; the panel; the error box. (A loader that fails to answer is the fault matrix's.)
-#include <QFont>
 #include <QGuiApplication>
-#include <QProgressBar>
 #include <QScreen>
 #include <QTextEdit>
 
@@ -23,7 +21,7 @@ const char* const situationNames[] = {"no probe",    "supported", "unsupported",
 // every other port; answers their paths.
 std::vector<std::string> plugSituation(VirtualProbes& probes, Situation situation, char n) {
     const auto serial = [n](const char* prefix) { return prefix + std::string(1, n); };
-    const std::pair<uint16_t, std::string> plugs[][2] = {
+    const std::vector<std::pair<uint16_t, std::string>> plugs[] = {
         {},
         {{3, serial("HR00000")}},
         {{4, serial("0401999")}},  // early Wrens are served no image
@@ -33,10 +31,7 @@ std::vector<std::string> plugSituation(VirtualProbes& probes, Situation situatio
     };
     std::vector<std::string> paths;
     for (const auto& [productId, serialNumber] : plugs[situation]) {
-        if (productId == 0)
-            continue;
-        const std::string port =
-            "1-" + std::to_string(n - '0' + 2 * static_cast<int>(paths.size()));
+        const std::string port{'1', '-', static_cast<char>(paths.empty() ? n : n + 2)};
         const auto probe = probes.plug(productId, serialNumber, VirtualProbes::olderImage(), port);
         for (int occurrence = 1; situation == Error && occurrence <= 3; ++occurrence)
             probe->on(sim::Command::Info, occurrence).noReply();
@@ -62,7 +57,7 @@ const QString panelTakenAway = "Device ready. | Velantrix Heron | HR000001 | har
 }  // namespace
 
 TEST(PollSituations, EachFollowsEachWithinOneTickOrTwoAfterAPanel) {
-    for (const Situation from : {NoProbe, Supported, Unsupported, Unreachable, Several, Error}) {
+    for (const Situation from : {NoProbe, Supported, Unsupported, Unreachable, Several, Error})
         for (const Situation to : {NoProbe, Supported, Unsupported, Unreachable, Several, Error}) {
             SCOPED_TRACE(std::string(situationNames[from]) + " to " + situationNames[to]);
             struct : VirtualProbes {
@@ -81,7 +76,6 @@ TEST(PollSituations, EachFollowsEachWithinOneTickOrTwoAfterAPanel) {
             }
             EXPECT_EQ(program.summary(), settled[to]);
         }
-    }
 }
 
 TEST_F(Poll, TheSameProbeKeepsItsPanelAndAnUnsupportedOneItsLabels) {
@@ -133,7 +127,6 @@ TEST_F(Poll, FailuresWaitForTheEventLoopAndGetABoxEachOneAfterTheOther) {
 
 TEST_F(Poll, TheWindowOpensCentredOnTheScreen) {
     const Updater window(context);
-    EXPECT_EQ(window.windowTitle(), "Velantrix Update");
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
     EXPECT_LE((window.geometry().center() - centre).manhattanLength(), 2);
 }

@@ -147,11 +147,9 @@ public:
 ScriptedUsb::ScriptedUsb() : backend(std::make_unique<Backend>(time)) {}
 
 ScriptedUsb::~ScriptedUsb() {
-    for (auto& [path, device] : backend->devices) {
-        if (const std::string step = device.unplayed(); !step.empty()) {
+    for (auto& [path, device] : backend->devices)
+        if (const std::string step = device.unplayed(); !step.empty())
             ADD_FAILURE() << path << ": the script still expects " << step;
-        }
-    }
 }
 
 platform::Context ScriptedUsb::context() {

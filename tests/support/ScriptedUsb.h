@@ -91,8 +91,6 @@ public:
 
     ScriptedUsb();
     ~ScriptedUsb();
-    ScriptedUsb(const ScriptedUsb&) = delete;
-    ScriptedUsb& operator=(const ScriptedUsb&) = delete;
 
     // The device at `path`, made on first use; a path nobody scripted opens nothing.
     Device& device(const std::string& path);

@@ -40,10 +40,9 @@ struct VirtualProbes : ::testing::Test {
     // The catalogue row of the probes with `productId`, as the catalogue orders its rows.
     static const FirmwareImage& rowOf(uint16_t productId) {
         const std::pair<uint16_t, std::size_t> rows[] = {{3, 0}, {4, 1}, {16, 2}, {6, 3}, {5, 4}};
-        for (const auto& [id, row] : rows) {
+        for (const auto& [id, row] : rows)
             if (id == productId)
                 return firmwareCatalogue.at(row);
-        }
         throw std::invalid_argument("no catalogue row for product id " + std::to_string(productId));
     }
     static bool holds(const sim::VirtualProbe& probe, const FirmwareImage& row) {

@@ -35,16 +35,13 @@ public:
         mainWindow = window.get();
         find<QTimer>("pollTimer")->stop();
         QCoreApplication::processEvents();
-        boxTimer.setInterval(0);
         QObject::connect(&boxTimer, &QTimer::timeout, [this] { answerBox(); });
-        boxTimer.start();
+        boxTimer.start(0);
     }
     ~WindowDriver() {
         window.reset();
         mainWindow = nullptr;
     }
-    WindowDriver(const WindowDriver&) = delete;
-    WindowDriver& operator=(const WindowDriver&) = delete;
 
     void poll() { QMetaObject::invokeMethod(window.get(), "poll"); }
     // A probe that left or came back needs two polls: one drops the old panel, one builds anew.
@@ -85,8 +82,7 @@ public:
             find<QStackedWidget>("firmwareStack")->currentWidget());
     }
     QPushButton* installButton() const {
-        return panel() ? panel()->findChild<QPushButton*>(QStringLiteral("installButton"))
-                       : nullptr;
+        return panel() ? panel()->findChild<QPushButton*>("installButton") : nullptr;
     }
     bool installEnabled() const { return installButton() && installButton()->isEnabled(); }
 
