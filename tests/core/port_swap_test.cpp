@@ -15,11 +15,6 @@ struct PortSwap : VirtualProbes {
     std::shared_ptr<sim::VirtualProbe> probe = plug(6, "OS000001");
     std::shared_ptr<sim::VirtualProbe> stranger = sim::makeProbe(6, "OS000002", olderImage());
     USBDeviceInfo listed = selectProbes(enumerateUSBDevices(context, 0, anyUsbId, anyUsbId)).at(0);
-
-    void plugStrangerIntoThePort() {
-        bus.remove(pathOf("1-1"));
-        bus.attach(stranger, "1-1");
-    }
 };
 
 }  // namespace
@@ -28,8 +23,10 @@ TEST_F(PortSwap, DuringTheReopenLoopNothingIsWrittenToTheOtherDevice) {
     std::unique_ptr<HDataLink> link = openUpdateLink(context, listed);
     const FirmwareImage& row = *findFirmwareImage(listed);
     const auto swapOnFirstPause = [&](unsigned attempt, unsigned, uint32_t ms) {
-        if (attempt == 1)
-            plugStrangerIntoThePort();
+        if (attempt == 1) {  // the stranger takes the probe's port
+            bus.remove(pathOf("1-1"));
+            bus.attach(stranger, "1-1");
+        }
         clock.sleepMs(ms);
     };
     const std::string failure = failureOf([&] {
