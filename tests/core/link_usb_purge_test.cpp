@@ -18,6 +18,7 @@ constexpr const char* kPath = "/sys/devices/usb1/1-4";
 constexpr const char* kCases[] = {
     "P",     // an earlier link may have left a reply behind
     "Rp",    // the first reply came whole: nothing was waiting ahead of it
+    "WP",    // a whole write says nothing of what an earlier link left
     "Pp",    // the drain found the pipe idle
     "PRWp",  // and whole transfers keep the link in step
     "RrP",   // the reply given up on may still come
