@@ -18,6 +18,7 @@ constexpr const char* kPath = "/sys/devices/usb1/1-4";
 constexpr const char* kCases[] = {
     "P",     // an earlier link may have left a reply behind
     "Rp",    // the first reply came whole: nothing was waiting ahead of it
+    "WP",    // a whole write says nothing of what an earlier link left
     "Pp",    // the drain found the pipe idle
     "PRWp",  // and whole transfers keep the link in step
     "RrP",   // the reply given up on may still come
@@ -37,25 +38,21 @@ TEST(PlainLinkPurge, ReadsThePipeOnlyWhenTheProbeMayBeAhead) {
         uint8_t bytes[2] = {};
         const uint8_t request[2] = {};
         for (const char step : steps) {
-            switch (step) {
-                case 'R':
-                case 'r':
-                    device.in(0x81, {0xFE, 0x01});
-                    if (step == 'r')
-                        device.timesOut();
-                    EXPECT_EQ(link.read(bytes, 2), step == 'R' ? 2 : -1);
-                    break;
-                case 'W':
-                case 'w':
-                    device.out(0x01, {0, 0});
-                    if (step == 'w')
-                        device.answers(-1);
-                    EXPECT_EQ(link.write(request, 2), step == 'W' ? 2 : -1);
-                    break;
-                default:
-                    if (step == 'P')
-                        device.in(0x81).timesOut();
-                    link.purge();
+            const bool whole = step == 'R' || step == 'W' || step == 'P';
+            if (step == 'R' || step == 'r') {
+                device.in(0x81, {0xFE, 0x01});
+                if (!whole)
+                    device.timesOut();
+                EXPECT_EQ(link.read(bytes, 2), whole ? 2 : -1);
+            } else if (step == 'W' || step == 'w') {
+                device.out(0x01, {0, 0});
+                if (!whole)
+                    device.answers(-1);
+                EXPECT_EQ(link.write(request, 2), whole ? 2 : -1);
+            } else {
+                if (whole)  // a draining purge, which finds the pipe idle
+                    device.in(0x81).timesOut();
+                link.purge();
             }
         }
     }

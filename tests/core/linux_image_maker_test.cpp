@@ -52,11 +52,10 @@ TEST(ImageMaker, WritesHeadersTheProgramReadsAsMeant) {
     ASSERT_EQ(bytes.size(), 0x48u + 9);
     const auto header = parseFirmwareImageHeader(bytes.data(), bytes.size());
     ASSERT_TRUE(header);
-    EXPECT_EQ(header->magic, 0xCAFEF00Du);
-    EXPECT_EQ(header->headerSize, 0x48u);
-    EXPECT_EQ(header->payloadSize, 9u);
-    EXPECT_EQ(header->payloadCrc, 0xFC891918u);  // CRC-32/BZIP2 of "123456789"
-    EXPECT_EQ(header->imageFormat, 1u);
+    // Magic, header size, payload size and CRC-32/BZIP2 of "123456789", format.
+    EXPECT_EQ(std::vector<uint32_t>({header->magic, header->headerSize, header->payloadSize,
+                                     header->payloadCrc, header->imageFormat}),
+              (std::vector<uint32_t>{0xCAFEF00D, 0x48, 9, 0xFC891918, 1}));
     EXPECT_EQ(versionDescription(*header), "65535.7 - Build: 39 characters long, all of them.");
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 64, bytes.begin() + 0x48),
               (std::vector<uint8_t>{0x44, 0x33, 0x22, 0x11, 0xDD, 0xCC, 0xBB, 0xAA}));

@@ -41,10 +41,9 @@ TEST(LinuxListing, EntryFromTheUsbDevicesAttributes) {
         attributes({{"idVendor", "1a2b"}, {"idProduct", "0010\n"}, {"manufacturer", "Maker"}}),
         "1-2.3", "/sys/devices/usb1/1-2/1-2.3");
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->instanceId, "USB\\VID_1A2B&PID_0010\\0&1-2.3");
-    EXPECT_EQ(entry->manufacturer, "Maker");
-    EXPECT_EQ(entry->description, std::nullopt);
-    EXPECT_EQ(entry->devicePath, "/sys/devices/usb1/1-2/1-2.3");
+    EXPECT_EQ(entry->instanceId + " " + entry->manufacturer.value_or("-") + " " +
+                  entry->description.value_or("-") + " " + entry->devicePath,
+              "USB\\VID_1A2B&PID_0010\\0&1-2.3 Maker - /sys/devices/usb1/1-2/1-2.3");
     const auto serial = platform::composeUsbInterfaceNode(
         attributes({{"idVendor", "1A2B"}, {"idProduct", "6"}, {"serial", "S1"}}), "1-1", "/p");
     EXPECT_EQ(serial->instanceId, "USB\\VID_1A2B&PID_0006\\S1");
@@ -56,19 +55,20 @@ TEST(LinuxListing, EntryFromTheUsbDevicesAttributes) {
 }
 
 TEST(LinuxListing, WidensUtf8ForHidAnswers) {
-    EXPECT_EQ(platform::widenUtf8(std::string("Caf\xC3\xA9\0", 6)),
-              std::u16string(u"Caf\u00e9\0", 5));
-    EXPECT_EQ(platform::widenUtf8("\xE0\xA0\x80\xE2\x82\xAC"), u"\u0800\u20ac");
-    EXPECT_EQ(platform::widenUtf8("\xF0\x90\x80\x80\xF0\x9F\x98\x80"), u"\U00010000\U0001F600");
-    // Malformed: a stray continuation byte, overlong forms, a cut sequence, a surrogate.
-    EXPECT_EQ(platform::widenUtf8("a\x80z"), u"a\ufffdz");
-    EXPECT_EQ(platform::widenUtf8("\xC0\xAF\xE0\x9F\xBF"), u"\ufffd\ufffd\ufffd\ufffd\ufffd");
-    EXPECT_EQ(platform::widenUtf8("\xE2\x82"), u"\ufffd\ufffd");
-    EXPECT_EQ(platform::widenUtf8("\xED\xA0\x80"), u"\ufffd\ufffd\ufffd");
-    // Either side of the surrogates, and the last code point: private use, and kept.
-    EXPECT_EQ(platform::widenUtf8("\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"),
-              u"\ud7ff\ue000\U0010FFFF");
-    EXPECT_EQ(platform::widenUtf8("\xF4\x90\x80\x80"), u"\ufffd\ufffd\ufffd\ufffd");
+    using namespace std::string_literals;
+    // Well-formed, then malformed (a stray continuation byte, overlong forms, a cut sequence, a
+    // surrogate, past the last code point), then either side of the surrogates and the last
+    // code point: private use, and kept.
+    // clang-format off
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"Caf\xC3\xA9\0"s, u"Caf\u00e9\0"s}, {"\xE0\xA0\x80\xE2\x82\xAC", u"\u0800\u20ac"},
+        {"\xF0\x90\x80\x80\xF0\x9F\x98\x80", u"\U00010000\U0001F600"}, {"a\x80z", u"a\ufffdz"},
+        {"\xC0\xAF\xE0\x9F\xBF", u"\ufffd\ufffd\ufffd\ufffd\ufffd"}, {"\xE2\x82", u"\ufffd\ufffd"},
+        {"\xED\xA0\x80", u"\ufffd\ufffd\ufffd"}, {"\xF4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"},
+        {"\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", u"\ud7ff\ue000\U0010FFFF"}};
+    // clang-format on
+    for (const auto& [utf8, wide] : cases)
+        EXPECT_EQ(platform::widenUtf8(utf8), wide) << utf8;
 }
 
 TEST(LinuxUsbDevice, NodeFromBusAndDeviceNumbersAndNoneWithoutADevice) {
