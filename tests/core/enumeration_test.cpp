@@ -34,16 +34,19 @@ TEST(InstanceId, ComposedIdentifiersCarryOnlySerialsTheyCanHold) {
 }
 
 TEST(InstanceId, IdsComeFromTheSecondComponentAndTheSerialFromTheThird) {
-    // A serial the platform made up reads as none; an id has four digits or none.
-    // clang-format off
     const std::pair<const char*, const char*> cases[] = {
-        {"USB\\vid_1a2b&pid_00ef\\X", "1a2b:00ef X"}, {"USB\\VID_12&PID_0006\\X", "0012:0006 X"},
+        {"USB\\vid_1a2b&pid_00ef\\X", "1a2b:00ef X"},
         {"USB\\VID_1A2B&PID_00EF\\1234abCD", "1a2b:00ef 1234abCD"},
-        {"USB\\VID_1A2B&PID_0006\\5&2c0a&0&3", "1a2b:0006 "}, {"USB\\ROOT_HUB30", "none"},
-        {"USB\\VID_1A2B&PID_0006\\0&", "1a2b:0006 "}, {"USB\\VID_1A2B&PID_0006\\", "1a2b:0006 "},
-        {"USB\\VID_1A2B&PID_0006\\AB\\C", "1a2b:0006 AB"}, {"USB\\VID_12\\X", "0000:0000 X"},
-        {"USB\\PID_0006&VID_1A2B\\X", "1a2b:0006 X"}, {"USB\\VID_GGGG&PID_0006\\X", "0000:0006 X"}};
-    // clang-format on
+        {"USB\\ROOT_HUB30", "none"},
+        {"USB\\VID_1A2B&PID_0006\\5&2c0a&0&3", "1a2b:0006 "},  // made up by the platform
+        {"USB\\VID_1A2B&PID_0006\\0&", "1a2b:0006 "},
+        {"USB\\VID_1A2B&PID_0006\\", "1a2b:0006 "},
+        {"USB\\VID_1A2B&PID_0006\\AB\\C", "1a2b:0006 AB"},
+        {"USB\\VID_12\\X", "0000:0000 X"},  // four digits or none
+        {"USB\\VID_12&PID_0006\\X", "0012:0006 X"},
+        {"USB\\PID_0006&VID_1A2B\\X", "1a2b:0006 X"},
+        {"USB\\VID_GGGG&PID_0006\\X", "0000:0006 X"},
+    };
     for (const auto& [instanceId, expected] : cases) {
         const auto parsed = parseInstanceId(instanceId);
         char text[64] = "none";
