@@ -10,11 +10,8 @@ namespace cli {
 // for update.
 int listProbes(platform::Context context, const Console& console, bool json, bool check) {
     std::vector<ProbeReport> reports;
-    for (const USBDeviceInfo& probe : attachedProbes(context)) {
-        reports.push_back(surveyProbe(context, probe));
-        if (check)
-            checkOfferedImage(context, reports.back());
-    }
+    for (const USBDeviceInfo& probe : attachedProbes(context))
+        reports.push_back(surveyProbe(context, probe, check));
     if (json)
         writeProbeJson(console.out, reports);
     else

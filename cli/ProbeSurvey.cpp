@@ -45,32 +45,23 @@ ProbeReport describeProbe(const USBDeviceInfo& device) {
     return report;
 }
 
-ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device) {
+ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device, bool checkOffered) {
     ProbeReport report = describeProbe(device);
     if (report.state != ProbeState::Ready)
         return report;
     try {
-        const std::unique_ptr<HDataLink> link = openUpdateLink(context, device);
+        std::unique_ptr<HDataLink> link = openUpdateLink(context, device);
         report.installed = readInstalledFirmware(*link);
+        if (checkOffered && report.offered && report.installed == report.offered) {
+            // No progress to show: the table is written when every probe has been asked.
+            const UpdateProgress quiet = [](int, int, const char*, const char*) {};
+            report.holdsOffered = holdsImage(context, link, device, true, *report.row, quiet);
+        }
     } catch (HException& e) {
         report.state = ProbeState::Error;
         report.message = failureText(e);
     }
     return report;
-}
-
-void checkOfferedImage(platform::Context context, ProbeReport& report) {
-    if (report.state != ProbeState::Ready || !report.offered || report.installed != report.offered)
-        return;
-    try {
-        std::unique_ptr<HDataLink> link = openUpdateLink(context, report.device);
-        // No progress to show: the table is written when every probe has been asked.
-        const UpdateProgress quiet = [](int, int, const char*, const char*) {};
-        report.holdsOffered = holdsImage(context, link, report.device, true, *report.row, quiet);
-    } catch (HException& e) {
-        report.state = ProbeState::Error;
-        report.message = failureText(e);
-    }
 }
 
 }  // namespace cli

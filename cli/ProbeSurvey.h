@@ -47,11 +47,10 @@ ProbeReport describeProbe(const USBDeviceInfo& device);
 // describeProbe, then, for a probe that can be reached, a link of its own to ask the loader.
 // Never throws: device errors end up in the report. Keeps nothing: probes may be surveyed on
 // several threads at once.
-ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device);
-
-// For a Ready probe that reports the offered version: the block check, as `update` makes it
-// before leaving a probe alone. It connects to the loader, so a probe that restarts into its
-// loader on connect does so; hence only on request. Device errors end up in the report.
-void checkOfferedImage(platform::Context context, ProbeReport& report);
+// With `checkOffered`, a probe that reports the offered version also gets the block check on the
+// same link, as `update` makes it before leaving a probe alone. That connects to the loader, so
+// a probe that restarts into its loader on connect does so; hence only on request.
+ProbeReport surveyProbe(platform::Context context, const USBDeviceInfo& device,
+                        bool checkOffered = false);
 
 }  // namespace cli
