@@ -4,31 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "CliRun.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct OwnStateFolder {
-    const fs::path folder =
-        fs::path(testing::TempDir()) / ("vx-cli-state-" + std::to_string(std::random_device{}()));
-    OwnStateFolder() {
+// One folder for every run: appending to it at once is what the history is made for.
+const std::string stateFolder = testing::TempDir() + "vx-cli-state";
 #ifdef _WIN32
-        _putenv_s("LOCALAPPDATA", folder.string().c_str());
+const int ownStateFolder = _putenv_s("LOCALAPPDATA", stateFolder.c_str());
 #else
-        ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+const int ownStateFolder = ::setenv("XDG_STATE_HOME", stateFolder.c_str(), 1);
 #endif
-    }
-    ~OwnStateFolder() {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-} ownStateFolder;
 
 const std::string heron1 =
     R"({"time":"2026-12-07T12:00:00Z","serial":"H001","variant":"Velantrix Heron",)"
@@ -43,8 +31,7 @@ const std::string heron2 =
 }  // namespace
 
 TEST(CliHistory, ShowsOneProbesUpdatesAndNamesTheLinesItSkipped) {
-    const std::string file = (ownStateFolder.folder / "kept.jsonl").string();
-    fs::create_directories(ownStateFolder.folder);
+    const std::string file = testing::TempDir() + "vx-cli-history.jsonl";
     std::ofstream(file) << heron1 << "\ngarbage\n" << wren << '\n' << heron2 << "\n{\"ti";
     const CliRun h001 = cliRun({"history", "--history", file, "--serial", "H001"});
     EXPECT_EQ(h001.status, 0);
@@ -62,7 +49,7 @@ TEST(CliHistory, ShowsOneProbesUpdatesAndNamesTheLinesItSkipped) {
               "TIME                  SERIAL  VARIANT         BEFORE -> AFTER  RESULT  SECONDS  "
               "MESSAGE\n2026-12-07T12:01:00Z  W002    Velantrix Wren  - -> -           failed  0.5"
               "      Erase failed : ?[31m\n");
-    const CliRun none = cliRun({"history", "--serial", "H001"});
+    const CliRun none = cliRun({"history", "--serial", "H001", "--history", file + ".none"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out + none.err, "no updates of H001 recorded yet\n");
 }
