@@ -23,7 +23,7 @@ const std::string heron1 =
     R"("before":"2.10 - Build: old","after":"2.16 - Build: x","result":"updated","seconds":3.46})";
 const std::string wren =
     R"({"time":"2026-12-07T12:01:00Z","serial":"W002","variant":"Velantrix Wren","before":null,)"
-    R"("result":"failed","message":"Erase failed : \u001b[31m","seconds":0.5})";
+    R"("result":"failed","message":"Erase failed : \u001b[31m\u009b2J\u007f","seconds":0.5})";
 const std::string heron2 =
     R"({"time":"2026-12-07T12:02:00Z","serial":"H001","variant":"Velantrix Heron",)"
     R"("before":"2.16 - Build: x","after":"2.16 - Build: x","result":"up-to-date","seconds":1})";
@@ -48,7 +48,7 @@ TEST(CliHistory, ShowsOneProbesUpdatesAndNamesTheLinesItSkipped) {
     EXPECT_EQ(cliRun({"history", "--history", file, "--serial", "W002"}).out,
               "TIME                  SERIAL  VARIANT         BEFORE -> AFTER  RESULT  SECONDS  "
               "MESSAGE\n2026-12-07T12:01:00Z  W002    Velantrix Wren  - -> -           failed  0.5"
-              "      Erase failed : ?[31m\n");
+              "      Erase failed : ?[31m?2J?\n");
     const CliRun none = cliRun({"history", "--serial", "H001", "--history", file + ".none"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out + none.err, "no updates of H001 recorded yet\n");

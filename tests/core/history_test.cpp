@@ -10,22 +10,17 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A history file of the test's own, in a folder that goes with it.
+// A history file of the test's own.
 struct History : ::testing::Test {
-    const fs::path dir = fs::path(testing::TempDir()) /
-                         (std::string("vx-history-") +
-                          testing::UnitTest::GetInstance()->current_test_info()->name());
-    const std::string file = (dir / "history.jsonl").string();
-    History() { fs::create_directories(dir); }
-    ~History() override { fs::remove_all(dir); }
+    const std::string file = testing::TempDir() + "vx-history-" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name();
+    ~History() override { std::filesystem::remove(file); }
 };
 
 const std::string awkward =
     R"({"time":"2026-12-07T12:34:56Z","serial":"S\"1\\2\u0001","variant":"Velantrix Heron",)"
     R"("before":null,"after":null,"imageSize":112408,"imageCrc":"0x6E1C0B1A",)"
-    R"("imageFile":"/tmp/déjà vu.bin","result":"failed","message":"Verify failed :\tcrc\nÄ",)"
+    R"("imageFile":"/tmp/déjà vu°.bin","result":"failed","message":"Verify failed :\tcrc\nÄ",)"
     R"("seconds":3.400,"partWay":true,"programVersion":"1.0.0"})";
 
 }  // namespace
@@ -46,7 +41,7 @@ TEST(HistoryLine, AnAwkwardRecordBecomesThisLineAndBack) {
     record.variant = "Velantrix Heron";
     record.imageSize = 112408;
     record.imageCrc = 0x6E1C0B1A;
-    record.imageFile = "/tmp/d\xC3\xA9j\xC3\xA0 vu.bin";
+    record.imageFile = "/tmp/d\xC3\xA9j\xC3\xA0 vu\xC2\xB0.bin";
     record.seconds = 3.4;
     record.partWay = true;
     record.programVersion = "1.0.0";
@@ -64,7 +59,7 @@ TEST(HistoryLine, AnAwkwardRecordBecomesThisLineAndBack) {
 TEST(HistoryLine, TakesWhatIsSoundAndNothingElse) {
     const std::string head = R"({"time":"t","serial":"S1","result":"updated")";
     const std::pair<std::string, const char*> lines[] = {
-        {head + "}", "S1"},
+        {"{\"time\":\"t\",\"serial\":\"\xE0\xA0\x80\",\"result\":\"updated\"}", "\xE0\xA0\x80"},
         {R"({"result":"skipped","serial":"S1","time":"t","x":[1]})", nullptr},  // nested
         {R"( { "result" : "skipped" , "serial":"\u00c4\ud83d\ude00\/", "time":"t", "new":1 })",
          "\xC3\x84\xF0\x9F\x98\x80/"},
@@ -77,7 +72,7 @@ TEST(HistoryLine, TakesWhatIsSoundAndNothingElse) {
         {R"({"time":"t","serial":"S1","result":"done"})", nullptr},
         {R"({"time":"t","serial":"\ud800","result":"updated"})", nullptr},
         {R"({"time":"t","serial":"\q","result":"updated"})", nullptr},
-        {"{\"time\":\"t\",\"serial\":\"\xC4\",\"result\":\"updated\"}", nullptr},
+        {"{\"time\":\"t\",\"serial\":\"\x80\",\"result\":\"updated\"}", nullptr},
         {"{\"time\":\"t\",\"serial\":\"\t\",\"result\":\"updated\"}", nullptr},
     };
     for (const auto& [line, serial] : lines) {
@@ -101,7 +96,6 @@ TEST_F(History, ATornAndAGarbledLineAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(read.entries[2].lineNumber, 6u);
     EXPECT_EQ(read.entries[2].record.result, UpdateResult::Updated);
     EXPECT_EQ(read.skippedLines, (std::vector<std::size_t>{2, 5}));
-    EXPECT_TRUE(readHistory((dir / "none").string()).missing);
 }
 
 // Long lines, so that a line written in pieces would show.
