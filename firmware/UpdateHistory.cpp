@@ -73,6 +73,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 // The length of the well-formed UTF-8 sequence at text[at] (1 for ASCII), 0 for none:
 // overlong forms, surrogates and code points above U+10FFFF are none.
