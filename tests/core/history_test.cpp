@@ -98,18 +98,19 @@ TEST_F(History, ATornAndAGarbledLineAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(read.skippedLines, (std::vector<std::size_t>{2, 5}));
 }
 
-// Long lines, so that a line written in pieces would show.
+// Long lines, so that a line written in pieces would show. Each writer opens the file of its
+// own, as another program would.
 TEST_F(History, WritersAtOnceLeaveEveryLineWhole) {
     std::vector<std::thread> writers;
-    for (int w = 0; w < 4; ++w) {
+    for (int w = 0; w < 6; ++w) {
         writers.emplace_back([&, w] {
-            for (int i = 0; i < 40; ++i)
-                recordUpdate(file, recordOf(std::to_string(w), std::string(3000, char('a' + w))));
+            for (int i = 0; i < 30; ++i)
+                recordUpdate(file, recordOf(std::to_string(w), std::string(6000, char('a' + w))));
         });
     }
     for (std::thread& writer : writers)
         writer.join();
     const HistoryRead read = readHistory(file);
-    EXPECT_EQ(read.entries.size(), 160u);
+    EXPECT_EQ(read.entries.size(), 180u);
     EXPECT_TRUE(read.skippedLines.empty());
 }
