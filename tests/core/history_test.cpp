@@ -61,8 +61,8 @@ TEST(HistoryLine, TakesWhatIsSoundAndNothingElse) {
     const std::pair<std::string, const char*> lines[] = {
         {"{\"time\":\"t\",\"serial\":\"\xE0\xA0\x80\",\"result\":\"updated\"}", "\xE0\xA0\x80"},
         {R"({"result":"skipped","serial":"S1","time":"t","x":[1]})", nullptr},  // nested
-        {R"( { "result" : "skipped" , "serial":"\u00c4\ud83d\ude00\/", "time":"t", "new":1 })",
-         "\xC3\x84\xF0\x9F\x98\x80/"},
+        {R"( { "result" : "skipped" , "serial":"\u00c4\u20ac\ud83d\ude00\/", "time":"t", "new":1 })",
+         "\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80/"},
         {awkward.substr(0, awkward.size() - 20), nullptr},  // torn
         {head + "}}", nullptr},
         {head + R"(,"serial":"S2"})", nullptr},  // twice
