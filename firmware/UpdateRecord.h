@@ -19,11 +19,11 @@ enum class UpdateResult {
 struct UpdateRecord {
     std::string timeUtc;  // when the update ended, ISO 8601 in UTC: "2026-12-07T12:34:56Z"
     std::string serialNumber;
-    std::string variant;                 // the catalogue row's name, e.g. "Velantrix Heron"
-    std::optional<std::string> before;   // the installed version as the loader reported it
-    std::optional<std::string> after;    // the version the loader reports afterwards
-    uint32_t imageSize = 0;              // bytes of the image installed (or to be installed)
-    uint32_t imageCrc = 0;               // CRC-32 of those bytes
+    std::string variant;                   // the catalogue row's name, e.g. "Velantrix Heron"
+    std::optional<std::string> before;     // the installed version as the loader reported it
+    std::optional<std::string> after;      // the version the loader reports afterwards
+    uint32_t imageSize = 0;                // bytes of the image installed (or to be installed)
+    uint32_t imageCrc = 0;                 // CRC-32 of those bytes
     std::optional<std::string> imageFile;  // the file it came from; null for the carried image
     UpdateResult result = UpdateResult::Failed;
     std::string message;   // why it failed, or what was said of it; empty when all went well
