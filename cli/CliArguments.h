@@ -6,10 +6,9 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
-// `serial` and `json` serve `history` as well.
 struct CliRequest {
     Command command = Command::Help;
     bool json = false;                           // list
@@ -21,7 +20,6 @@ struct CliRequest {
     std::optional<std::string> image;            // update --image FILE, inspect FILE
     bool allowOlder = false;                     // update --image
     std::optional<std::string> exportDirectory;  // images --export DIR
-    std::optional<std::string> historyFile;      // --history FILE: update, watch, history
 };
 
 // Either a request or the one-line reason why the arguments make none.

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "firmware/UpdateProcedure.h"
 #include "link/HDataLink.h"
@@ -51,7 +49,6 @@ private:
     QTextEdit* releaseNotesView;
     QPushButton* installButton;
     bool firmwareInstalled = false;
-    std::optional<std::string> installedDescription;  // as the panel shows it, for the history
     const platform::Context context;
     USBDeviceInfo deviceInfo;
     std::unique_ptr<HDataLink> link;

@@ -84,10 +84,7 @@ public:
     QPushButton* installButton() const {
         return panel() ? panel()->findChild<QPushButton*>("installButton") : nullptr;
     }
-    bool installEnabled() const {
-        const QPushButton* button = installButton();
-        return button && button->isEnabled();
-    }
+    bool installEnabled() const { return installButton() && installButton()->isEnabled(); }
 
     // Presses the install button; answers the text of the box the press ended in, if any.
     QString pressInstall() {
