@@ -72,11 +72,11 @@ std::string installedText(const ProbeReport& report) {
 std::string statusText(const ProbeReport& report) {
     if (!report.message.empty())
         return report.message;
-    // `list` only asks the loader, which reports the version in the image's header: it cannot
-    // tell a complete image from a half-written one, so it says what it knows.
     if (report.holdsOffered)
         return *report.holdsOffered ? messages::holdsOfferedImage
                                     : messages::flashDiffersFromOffered;
+    // Without --check `list` only asks the loader, which reports the version in the image's
+    // header: it cannot tell a complete image from a half-written one, so it says what it knows.
     return report.updateAvailable() ? messages::updateAvailable : messages::reportsOfferedVersion;
 }
 

@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "CliRun.h"
-#include "tests/support/VirtualProbes.h"
 
-TEST_F(VirtualProbes, ListCheckTellsTheOfferedImageFromAFlashThatOnlyReportsIt) {
-    const FirmwareImage& row = rowOf(3);
-    std::vector<uint8_t> partWritten(row.data, row.data + row.size);
-    partWritten.at(20000) ^= 0x01;  // in the third block checked
-    plug(3, "0300A1", {row.data, row.data + row.size});
-    auto differing = plug(3, "0300B2", partWritten);
+TEST_F(CliProbes, ListCheckTellsTheOfferedImageFromAFlashThatOnlyReportsIt) {
+    plug(3, "0300A1", imageOf(3));
+    // One bit off in the third block checked.
+    const auto flipped = static_cast<uint8_t>(rowOf(3).data[20000] ^ 0x01);
+    auto differing = plug(3, "0300B2", imageOf(3, 20000, {flipped}));
     plug(3, "0300C3");
-    const CliRun run = cliRun({"list", "--check"}, context);
+    const CliRun run = cli({"list", "--check"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
         run.out,
@@ -21,7 +19,7 @@ TEST_F(VirtualProbes, ListCheckTellsTheOfferedImageFromAFlashThatOnlyReportsIt) 
 0300B2  Velantrix Heron  2.16 - Build: 2019032603.38702  2.16 - Build: 2019032603.38702  reports the offered version, but its flash differs: update available
 0300C3  Velantrix Heron  2.10 - old                      2.16 - Build: 2019032603.38702  update available
 )");
-    const std::string json = cliRun({"list", "--json", "--check"}, context).out;
+    const std::string json = cli({"list", "--json", "--check"}).out;
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
                         R"("updateAvailable": true, "holdsOfferedImage": false, "message": null)",
                         json);
