@@ -37,6 +37,8 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return showReleaseNotes(console, request.variant);
         case Command::Doctor:
             return diagnose(context, console, platform::systemAccessQueries());
+        case Command::History:
+            return showHistory(console, request.historyFile, request.serial, request.json);
     }
     return exitUsage;
 }

@@ -15,7 +15,7 @@ struct CommandName {
     Command command;
 };
 
-constexpr std::array<CommandName, 8> commandNames{{
+constexpr std::array<CommandName, 9> commandNames{{
     {"list", Command::List},
     {"update", Command::Update},
     {"images", Command::Images},
@@ -24,6 +24,7 @@ constexpr std::array<CommandName, 8> commandNames{{
     {"doctor", Command::Doctor},
     {"help", Command::Help},
     {"--version", Command::Version},
+    {"history", Command::History},
 }};
 
 bool isHelp(const std::string& arg) {
@@ -80,11 +81,31 @@ std::optional<std::string> applyImageOption(CliRequest& request,
     return std::nullopt;
 }
 
+// `--history FILE` of the commands that record updates or read them, and the options of
+// `history`, as applyOption takes them. Nothing when args[i] is none of them.
+std::optional<std::string> applyHistoryOption(CliRequest& request,
+                                              const std::vector<std::string>& args,
+                                              std::size_t& i) {
+    const bool history = request.command == Command::History;
+    if (history || request.command == Command::Update) {
+        if (auto taken =
+                takeValue("--history", messages::historyNeedsFile, request.historyFile, args, i))
+            return taken;
+    }
+    if (history && args[i] == "--json")
+        return (request.json = true, std::string());
+    if (history)
+        return takeValue("--serial", messages::serialNeedsValue, request.serial, args, i);
+    return std::nullopt;
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
     const std::string& arg = args[i];
     if (auto taken = applyImageOption(request, args, i))
+        return *taken;
+    if (auto taken = applyHistoryOption(request, args, i))
         return *taken;
     switch (request.command) {
         case Command::List:
@@ -134,6 +155,7 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
         case Command::Images:
         case Command::Inspect:
         case Command::Doctor:
+        case Command::History:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);

@@ -6,9 +6,10 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
+// `serial` and `json` serve `history` as well.
 struct CliRequest {
     Command command = Command::Help;
     bool json = false;                           // list
@@ -20,6 +21,7 @@ struct CliRequest {
     std::optional<std::string> image;            // update --image FILE, inspect FILE
     bool allowOlder = false;                     // update --image
     std::optional<std::string> exportDirectory;  // images --export DIR
+    std::optional<std::string> historyFile;      // --history FILE: update, watch, history
 };
 
 // Either a request or the one-line reason why the arguments make none.

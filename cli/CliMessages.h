@@ -222,14 +222,37 @@ inline constexpr const char* usage =
     "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
     "  doctor                         checks what opening a probe needs, one line\n"
     "                                 each: ok, or what to do (exit 0 when all is well)\n"
+    "  history [--serial S] [--json]  every update recorded, oldest first: time, serial\n"
+    "                                 number, variant, versions, result, seconds; --json\n"
+    "                                 prints the records as they are kept (JSON Lines)\n"
     "\n"
     "Options:\n"
     "  -h, --help                     show this text\n"
     "  --version                      show the program's version\n"
+    "  --history FILE                 (update, watch, history) the history file, instead\n"
+    "                                 of history.jsonl in the user's state folder\n"
     "\n"
     "Exit status: 0 success, 1 the probe cannot be updated (doctor: something to do),\n"
     "2 wrong command line, 3 no probe attached (or none with that serial number),\n"
     "4 several probes attached and none chosen, 5 the probe failed while being read or\n"
     "updated, 6 an image file was refused before anything was written.\n";
+
+// The history of updates.
+inline constexpr const char* historyNeedsFile = "--history needs a file name";
+inline constexpr const char* noUpdatesRecorded = "no updates recorded yet";
+inline std::string noUpdatesRecordedOf(const std::string& serial) {
+    return "no updates of " + serial + " recorded yet";
+}
+inline std::string historyUnreadable(const std::string& path, const std::string& why) {
+    return "cannot read the history " + path + ": " + why;
+}
+inline std::string historyLinesSkipped(const std::string& path, const std::string& lines) {
+    return "warning: skipped lines of " + path + " that hold no record (torn or garbled): " + lines;
+}
+inline std::string historyWarning(const std::string& warning) {
+    return "warning: " + warning;
+}
+inline constexpr const char* historyHeading[] = {"TIME",   "SERIAL",  "VARIANT", "BEFORE -> AFTER",
+                                                 "RESULT", "SECONDS", "MESSAGE"};
 
 }  // namespace messages

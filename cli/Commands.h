@@ -40,6 +40,12 @@ int showReleaseNotes(const Console& console, std::string_view variant);
 int diagnose(platform::Context context, const Console& console,
              const platform::AccessQueries& system);
 
+// The updates recorded in the history (`historyFile`, or the user's own when null), oldest
+// first, those of the probe with `serial` alone when given: a table, or with `json` the lines as
+// they are kept. Lines that hold no record are named in a warning; no file is no update yet.
+int showHistory(const Console& console, const std::optional<std::string>& historyFile,
+                const std::optional<std::string>& serial, bool json);
+
 // Parses `args` (the arguments after the program name) and runs what they ask for on `context`.
 int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console);
 

@@ -88,4 +88,11 @@ inline std::string imageFileWrongCrc(uint32_t computed, uint32_t stored) {
            " its header says";
 }
 
+// When an update cannot be added to the history: a warning only, the update is what it was.
+inline std::string historyNotWritten(const std::string& path, const std::string& reason) {
+    return "the update was not recorded in the history " + path + ": " + reason;
+}
+inline constexpr const char* historyWithoutHome =
+    "the update was not recorded in the history: no home folder is set to keep it in";
+
 }  // namespace messages

@@ -12,8 +12,10 @@
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/InstalledFirmware.h"
+#include "firmware/UpdateHistory.h"
 #include "firmware/UpdateProcedure.h"
 #include "firmware/UserMessages.h"
+#include "loader/Crc32.h"
 #include "ui/ErrorReporter.h"
 #include "ui/Updater.h"
 #include "ui/WindowTexts.h"
@@ -43,6 +45,31 @@ void waitForProbe(platform::Clock& clock, unsigned attempt, unsigned attempts, u
     }
     if (mainWindow)
         mainWindow->setStatus(QString(), true);
+}
+
+// What the history keeps of an update of `row` into the probe, before it runs. Texts are UTF-8
+// there; the probe's own are Latin-1.
+UpdateRecord historyRecordOf(const USBDeviceInfo& device, const FirmwareImage& row,
+                             const std::optional<std::string>& installed) {
+    UpdateRecord record;
+    record.serialNumber = fromLatin1(device.serialNumber).toStdString();
+    record.variant = row.name;
+    record.imageSize = row.size;
+    record.imageCrc = crc32(row.data, row.size);
+    if (installed)
+        record.before = fromLatin1(*installed).toStdString();
+    return record;
+}
+
+// Every update the panel runs goes into the user's history. One that cannot be written is only
+// logged: the status line and the error box keep saying what became of the update itself.
+void recordInHistory(UpdateRecord record, UpdateResult result, std::string message,
+                     uint32_t elapsedMs) {
+    record.result = result;
+    record.message = std::move(message);
+    record.seconds = elapsedMs / 1000.0;
+    if (const std::optional<std::string> warning = recordUpdate(std::nullopt, std::move(record)))
+        qWarning("%s", warning->c_str());
 }
 
 }  // namespace
@@ -98,6 +125,7 @@ VelantrixUpdaterWidget::VelantrixUpdaterWidget(platform::Context on, const USBDe
     link = openUpdateLink(context, deviceInfo);
     const std::optional<std::string> installed = readInstalledFirmware(*link);
     firmwareInstalled = installed.has_value();
+    installedDescription = installed;
     // The build text is the probe's to choose, and the label renders markup: shown as text.
     installedVersionLabel->setText(versionCaption +
                                    (installed ? fromLatin1(*installed).toHtmlEscaped()
@@ -163,12 +191,24 @@ void VelantrixUpdaterWidget::updateFirmware() {
     installButton->setEnabled(false);
     if (mainWindow)
         mainWindow->setPollingEnabled(false);
+    UpdateRecord record = historyRecordOf(deviceInfo, *row, installedDescription);
+    const uint32_t started = context.clock.tickMs();
+    // The flash is touched from the first erase on: a failure after it leaves the probe part-way.
+    bool touched = false;
+    UpdatePhases phases = panelPhases();
+    phases.erase = [&touched, erase = phases.erase](HDataLink& target, uint32_t at, uint32_t size) {
+        touched = true;
+        erase(target, at, size);
+    };
     try {
-        installFirmware(context, link, deviceInfo, firmwareInstalled, *row, panelPhases(),
+        installFirmware(context, link, deviceInfo, firmwareInstalled, *row, phases,
                         [this](unsigned attempt, unsigned attempts, uint32_t ms) {
                             waitForProbe(context.clock, attempt, attempts, ms);
                         });
-    } catch (HException&) {
+    } catch (HException& failure) {
+        record.partWay = touched;
+        recordInHistory(record, UpdateResult::Failed, failure.message(),
+                        context.clock.tickMs() - started);
         // A link that failed mid-exchange is not used again: the probe may have restarted under
         // it (firmware that was not recognised hands over to its loader on the first connect)
         // or left replies half read. The next press opens a fresh one.
@@ -178,6 +218,9 @@ void VelantrixUpdaterWidget::updateFirmware() {
             mainWindow->setPollingEnabled(true);
         throw;
     }
+    // Every block verified, the header first among them: the loader reports what it holds.
+    record.after = fromLatin1(imageVersionDescription(*row)).toStdString();
+    recordInHistory(record, UpdateResult::Updated, {}, context.clock.tickMs() - started);
     if (mainWindow)
         mainWindow->invalidatePanel();
     installButton->setEnabled(true);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "firmware/UpdateProcedure.h"
 #include "link/HDataLink.h"
@@ -49,6 +51,7 @@ private:
     QTextEdit* releaseNotesView;
     QPushButton* installButton;
     bool firmwareInstalled = false;
+    std::optional<std::string> installedDescription;  // as the panel shows it, for the history
     const platform::Context context;
     USBDeviceInfo deviceInfo;
     std::unique_ptr<HDataLink> link;

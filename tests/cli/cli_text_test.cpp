@@ -27,6 +27,8 @@ TEST(CliArguments, RefusesWhatMakesNoSense) {
         {{"images", "--force"}, "images takes --force only with --export"},
         {{"inspect"}, "inspect needs a file name"},
         {{"images", "--export"}, "--export needs a folder name"},
+        {{"history", "--history"}, "--history needs a file name"},
+        {{"list", "--history", "f"}, "unknown option '--history'"},
     };
     for (const auto& [args, message] : cases) {
         const auto parsed = cli::parseArguments(args);

@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <tuple>
 
+#include "firmware/UpdateHistory.h"
+#include "platform/HistoryFile.h"
 #include "tests/support/VirtualProbes.h"
 #include "tests/support/WindowDriver.h"
 
@@ -62,4 +64,27 @@ TEST_F(Install, EveryLinkedVariantIsWrittenVerifiedAndReadBackWhileTheWindowWait
         EXPECT_EQ(program.text("installedVersionLabel"), version(imageVersionDescription(row)));
         bus.remove(pathOf("1-1"));
     }
+}
+
+// Each press adds one line to the history, in the test program's own state folder.
+TEST_F(Install, EveryUpdateTheWindowRunsIsRecorded) {
+    const std::string file = platform::defaultHistoryPath().value();
+    const std::size_t earlier = readHistory(file).entries.size();  // the other tests' updates
+    const auto probe = plug(3, "SN000001");
+    probe->on(sim::Command::Write, 2).fail();
+    WindowDriver program{context};
+    ASSERT_TRUE(program.panel());
+    const QString failure = program.pressInstall();
+    EXPECT_EQ(program.pressInstall(), "");
+    const HistoryRead read = readHistory(file);
+    ASSERT_EQ(read.entries.size(), earlier + 2);
+    const UpdateRecord& failed = read.entries[earlier].record;
+    EXPECT_EQ(failed.message, failure.toStdString());
+    EXPECT_TRUE(failed.result == UpdateResult::Failed && failed.partWay && !failed.after);
+    const UpdateRecord& updated = read.entries[earlier + 1].record;
+    EXPECT_TRUE(updated.result == UpdateResult::Updated && !updated.partWay);
+    EXPECT_EQ(updated.serialNumber + "|" + updated.variant, "SN000001|Velantrix Heron");
+    EXPECT_EQ(updated.before.value() + " -> " + updated.after.value(),
+              "2.10 - old -> 2.16 - Build: 2019032603.38702");
+    EXPECT_EQ(updated.imageSize, 112408u);
 }

@@ -18,7 +18,7 @@ artifacts=$build/test-artifacts/realstack-window
 rm -rf "$artifacts" && mkdir -p "$artifacts"
 log=$artifacts/emulator.log
 XDG_RUNTIME_DIR=$(mktemp -d)  # no single-instance lock of another run is met
-export XDG_RUNTIME_DIR
+export XDG_RUNTIME_DIR XDG_STATE_HOME=$XDG_RUNTIME_DIR  # nor the user's history of updates
 "$build/velantrix-probe-emulator" --probe osprey:OS000001:3.0 -- "$build/velantrix-update" >"$log" 2>&1 &
 launcher=$!
 # Ending the launcher ends the program (it passes the signal on), then the testbed.

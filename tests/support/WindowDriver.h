@@ -84,7 +84,10 @@ public:
     QPushButton* installButton() const {
         return panel() ? panel()->findChild<QPushButton*>("installButton") : nullptr;
     }
-    bool installEnabled() const { return installButton() && installButton()->isEnabled(); }
+    bool installEnabled() const {
+        const QPushButton* button = installButton();
+        return button && button->isEnabled();
+    }
 
     // Presses the install button; answers the text of the box the press ended in, if any.
     QString pressInstall() {
