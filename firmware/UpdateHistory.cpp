@@ -443,6 +443,9 @@ HistoryRead readHistory(const std::string& path) {
     }
     std::string line;
     for (std::size_t number = 1; std::getline(file, line); ++number) {
+        // A file copied through a Windows editor ends its lines with "\r\n".
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.empty())
             continue;
         if (std::optional<UpdateRecord> record = decodeHistoryLine(line))

@@ -72,6 +72,23 @@ bool endsTorn(HANDLE file) {
     return ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n';
 }
 
+// The line (after a line end when the last one was torn), written and flushed; the caller holds
+// the file's lock.
+std::optional<FileFailure> appendLocked(HANDLE file, const std::string& path,
+                                        std::string_view line) {
+    std::string text = endsTorn(file) ? "\n" : "";
+    text.append(line);
+    text += '\n';
+    DWORD wrote = 0;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr))
+        return failure(path, GetLastError());
+    if (wrote != text.size())
+        return failure(path, ERROR_DISK_FULL);
+    if (!FlushFileBuffers(file))
+        return failure(path, GetLastError());
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> defaultHistoryPath() {
@@ -94,25 +111,24 @@ std::optional<FileFailure> appendLineDurably(const std::string& path, std::strin
         if (auto failed = makeFoldersOf(path))
             return failed;
     }
-    // With FILE_APPEND_DATA and no FILE_WRITE_DATA every write goes to the end of the file as
-    // one piece, so a line written at once never mixes with another program's.
+    // With FILE_APPEND_DATA and no FILE_WRITE_DATA every write goes to the end of the file. Not
+    // every file system (nor Wine) makes such a write one piece between handles, so writers also
+    // take turns under a lock over the whole file, which covers other programs as well; the check
+    // for a torn last line sits under it too.
     const SystemApi api = systemApi();
-    const OwnedHandle file(api, CreateFileW(wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+    const OwnedHandle file(api, CreateFileW(wide(path).c_str(), FILE_APPEND_DATA | GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return failure(path, GetLastError());
-    std::string text = endsTorn(file.get()) ? "\n" : "";
-    text.append(line);
-    text += '\n';
-    DWORD wrote = 0;
-    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr))
+    OVERLAPPED whole{};
+    if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
         return failure(path, GetLastError());
-    if (wrote != text.size())
-        return failure(path, ERROR_DISK_FULL);
-    if (!FlushFileBuffers(file.get()))
-        return failure(path, GetLastError());
-    return std::nullopt;
+    // Closing the handle releases the lock as well; unlocking first lets the next writer in
+    // without waiting for the close.
+    std::optional<FileFailure> failed = appendLocked(file.get(), path, line);
+    UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
+    return failed;
 }
 
 }  // namespace platform
