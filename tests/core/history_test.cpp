@@ -61,8 +61,8 @@ TEST(HistoryLine, TakesWhatIsSoundAndNothingElse) {
     const std::pair<std::string, const char*> lines[] = {
         {"{\"time\":\"t\",\"serial\":\"\xE0\xA0\x80\",\"result\":\"updated\"}", "\xE0\xA0\x80"},
         {R"({"result":"skipped","serial":"S1","time":"t","x":[1]})", nullptr},  // nested
-        {R"( { "result" : "skipped" , "serial":"\u00c4\u20ac\ud83d\ude00\/", "time":"t", "new":1 })",
-         "\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80/"},
+        {R"( { "result" : "skipped" , "serial":"\u00c4\u20ac\ud83d\ude00\ud800\udc00\/", "time":"t", "new":1 })",
+         "\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80\xF0\x90\x80\x80/"},
         {awkward.substr(0, awkward.size() - 20), nullptr},  // torn
         {head + "}}", nullptr},
         {head + R"(,"serial":"S2"})", nullptr},  // twice
@@ -87,12 +87,13 @@ TEST(HistoryLine, TakesWhatIsSoundAndNothingElse) {
 
 TEST_F(History, ATornAndAGarbledLineAreSkippedAndTheRestIsRead) {
     std::ofstream(file, std::ios::binary) << awkward << "\n{\"time\":\"2026\n"
-                                          << awkward << "\n\n"
+                                          << awkward << "\r\n\n"     // via Windows
                                           << awkward.substr(0, 30);  // the power went
     EXPECT_EQ(recordUpdate(file, recordOf("S2", "", UpdateResult::Updated)), std::nullopt);
     const HistoryRead read = readHistory(file);
     ASSERT_EQ(read.entries.size(), 3u);
     EXPECT_EQ(read.entries[0].line, awkward);
+    EXPECT_EQ(read.entries[1].line, awkward);
     EXPECT_EQ(read.entries[2].lineNumber, 6u);
     EXPECT_EQ(read.entries[2].record.result, UpdateResult::Updated);
     EXPECT_EQ(read.skippedLines, (std::vector<std::size_t>{2, 5}));
