@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 #include "cli/CliMessages.h"
@@ -99,6 +100,24 @@ std::optional<std::string> applyHistoryOption(CliRequest& request,
     return std::nullopt;
 }
 
+// `--jobs N` of update --all into `request.jobs`, N a whole number from 1. Nothing when args[i]
+// is another option; otherwise an error text, empty when taken.
+std::optional<std::string> applyJobsOption(CliRequest& request,
+                                           const std::vector<std::string>& args, std::size_t& i) {
+    std::optional<std::string> text;
+    if (request.jobs != 0 && (args[i] == "--jobs" || args[i].starts_with("--jobs=")))
+        return messages::optionTwice("--jobs");
+    auto taken = takeValue("--jobs", messages::jobsNeedsNumber, text, args, i);
+    if (!taken || !taken->empty())
+        return taken;
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), jobs);
+    if (error != std::errc() || end != text->data() + text->size() || jobs == 0)
+        return messages::jobsNeedsNumber;
+    request.jobs = jobs;
+    return std::string();
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
@@ -127,6 +146,12 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
                 request.force = true;
                 return {};
             }
+            if (arg == "--json") {
+                request.json = true;
+                return {};
+            }
+            if (auto taken = applyJobsOption(request, args, i))
+                return *taken;
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
                     return messages::serialTwice;
@@ -206,6 +231,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     }
     if (request.command == Command::Update && request.all && request.serial)
         return failure(messages::serialOrAll);
+    if (request.command == Command::Update && !request.all && (request.jobs || request.json))
+        return failure(messages::manyNeedsAll);
     if (request.command == Command::Notes && request.variant.empty())
         return failure(messages::notesNeedsVariant);
     if (std::string error = imageRule(request); !error.empty())
