@@ -5,8 +5,8 @@
 
 namespace cli {
 
-int runCli(platform::Context context, const std::vector<std::string>& args,
-           const Console& console) {
+int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console,
+           const InterruptCatcher& catcher) {
     const ParsedArguments parsed = parseArguments(args);
     if (!parsed.request)
         return fail(console, exitUsage, parsed.error + messages::seeHelp);
@@ -37,6 +37,13 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return showReleaseNotes(console, request.variant);
         case Command::Doctor:
             return diagnose(context, console, platform::systemAccessQueries());
+        case Command::Watch: {
+            const std::unique_ptr<platform::Interrupt> interrupt =
+                catcher ? catcher() : std::make_unique<platform::CountedInterrupt>(context.clock);
+            return watchProbes(context, console,
+                               {request.force, request.jobs, request.count, request.historyFile},
+                               *interrupt);
+        }
         case Command::History:
             return showHistory(console, request.historyFile, request.serial, request.json);
     }

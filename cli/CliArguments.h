@@ -6,7 +6,7 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History, Watch };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
 // `serial` and `json` serve `history` as well.
@@ -16,7 +16,9 @@ struct CliRequest {
     bool check = false;                          // list
     std::optional<std::string> serial;           // update
     bool all = false;                            // update
-    bool force = false;                          // update, images --export
+    bool force = false;                          // update, watch, images --export
+    unsigned jobs = 0;                           // watch: at most this many at once, 0 all
+    std::optional<unsigned> count;               // watch: end after this many probes
     std::string variant;                         // notes
     std::optional<std::string> image;            // update --image FILE, inspect FILE
     bool allowOlder = false;                     // update --image
