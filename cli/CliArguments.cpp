@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 #include "cli/CliMessages.h"
@@ -100,6 +101,24 @@ std::optional<std::string> applyHistoryOption(CliRequest& request,
     return std::nullopt;
 }
 
+// `--jobs N` of update --all into `request.jobs`, N a whole number from 1. Nothing when args[i]
+// is another option; otherwise an error text, empty when taken.
+std::optional<std::string> applyJobsOption(CliRequest& request,
+                                           const std::vector<std::string>& args, std::size_t& i) {
+    std::optional<std::string> text;
+    if (request.jobs != 0 && (args[i] == "--jobs" || args[i].starts_with("--jobs=")))
+        return messages::optionTwice("--jobs");
+    auto taken = takeValue("--jobs", messages::jobsNeedsNumber, text, args, i);
+    if (!taken || !taken->empty())
+        return taken;
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), jobs);
+    if (error != std::errc() || end != text->data() + text->size() || jobs == 0)
+        return messages::jobsNeedsNumber;
+    request.jobs = jobs;
+    return std::string();
+}
+
 // `--jobs N` and `--count N` of watch into `number`, a whole number of at least 1. Nothing when
 // args[i] is neither; otherwise an error text, empty when taken.
 std::optional<std::string> takeNumber(std::string_view name, const std::string& needsNumber,
@@ -125,13 +144,8 @@ std::optional<std::string> applyWatchOption(CliRequest& request,
         return std::nullopt;
     if (args[i] == "--force")
         return (request.force = true, std::string());
-    std::optional<unsigned> jobs;
-    if (request.jobs > 0)
-        jobs = request.jobs;
-    if (auto taken = takeNumber("--jobs", messages::jobsNeedsNumber, jobs, args, i)) {
-        request.jobs = jobs.value_or(0);
+    if (auto taken = applyJobsOption(request, args, i))
         return taken;
-    }
     return takeNumber("--count", messages::countNeedsNumber, request.count, args, i);
 }
 
@@ -165,6 +179,12 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
                 request.force = true;
                 return {};
             }
+            if (arg == "--json") {
+                request.json = true;
+                return {};
+            }
+            if (auto taken = applyJobsOption(request, args, i))
+                return *taken;
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
                     return messages::serialTwice;
@@ -245,6 +265,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     }
     if (request.command == Command::Update && request.all && request.serial)
         return failure(messages::serialOrAll);
+    if (request.command == Command::Update && !request.all && (request.jobs || request.json))
+        return failure(messages::manyNeedsAll);
     if (request.command == Command::Notes && request.variant.empty())
         return failure(messages::notesNeedsVariant);
     if (std::string error = imageRule(request); !error.empty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "cli/UpdateEvents.h"
 #include "firmware/UpdateRecord.h"
 #include "link/USBDeviceInfo.h"
@@ -14,5 +16,10 @@ namespace cli {
 // between calls: updates of different probes may run on several threads at once.
 UpdateRecord updateProbe(platform::Context context, const USBDeviceInfo& device, bool force,
                          UpdateEvents& events);
+
+// The line that ends a probe's update on standard output, after its name: the version it now
+// runs, that it was up to date, or why it was skipped. Empty for a failure, which is an error
+// line with the record's message.
+std::string outcomeSentence(const UpdateRecord& record);
 
 }  // namespace cli

@@ -10,6 +10,7 @@
 #include "cli/ProbeSurvey.h"
 #include "cli/ProbeUpdate.h"
 #include "cli/UpdatePool.h"
+#include "cli/UpdateSummary.h"
 #include "cli/WatchArrivals.h"
 #include "firmware/ProbeAssessment.h"
 #include "link/WatchedDeviceListing.h"
@@ -75,6 +76,7 @@ private:
     QuietEvents quiet;
     InterruptedEvents events;
     UpdatePool pool;
+    std::vector<UpdateRecord> reported;
     unsigned running = 0;
     unsigned ended = 0;
     unsigned updated = 0;
@@ -105,7 +107,8 @@ int Watch::run() {
         reportFinished();
     }
     pool.wait();
-    return failed > 0 ? exitUpdateFailed : exitSuccess;
+    writeSummary(console.out, reported);
+    return summaryStatus(reported);
 }
 
 // Hands each new arrival to the pool, or names once what cannot be updated.
@@ -137,6 +140,7 @@ void Watch::reportFinished() {
 void Watch::report(const UpdateRecord& record) {
     // On the disk before the line that says it is done.
     recordInHistory(console, options.historyFile, record);
+    reported.push_back(record);
     ++ended;
     updated += record.result == UpdateResult::Updated ? 1 : 0;
     upToDate += record.result == UpdateResult::UpToDate ? 1 : 0;
