@@ -88,17 +88,21 @@ int Watch::run() {
     console.out << messages::watching << '\n' << std::flush;
     unsigned seen = 0;
     std::optional<uint32_t> lookedAtMs;
-    while (!done() && seen == 0) {
+    while (!done()) {
         const uint32_t now = context.clock.tickMs();
         if (!lookedAtMs || now - *lookedAtMs >= kLookEveryMs) {
             look();
             lookedAtMs = now;
         }
         seen = interrupt.waitMs(kTickMs, seen);
+        // Stopped before anything else, so that nothing queued starts meanwhile.
+        if (seen > 0) {
+            pool.stop();
+            console.out << messages::firstInterrupt << '\n' << std::flush;
+            break;
+        }
         reportFinished();
     }
-    if (seen > 0)
-        console.out << messages::firstInterrupt << '\n' << std::flush;
     pool.stop();
     reportNotStarted();
     // The running ones end on their own, or at their next step after a second press.
