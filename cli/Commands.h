@@ -24,6 +24,9 @@ struct UpdateOptions {
     unsigned jobs = 0;                        // --all: at most this many at once (0: all)
     bool json = false;                        // --all: JSON Lines of the events
     std::optional<std::string> historyFile;   // the history, instead of the user's own
+    // Ctrl-C: once, nothing new starts and the running updates finish; twice, they stop at
+    // their next step. Null: never pressed.
+    platform::Interrupt* interrupt = nullptr;
 };
 
 // An image file into the one probe with `serial`: its variant's address and reopen rule.
@@ -33,6 +36,7 @@ struct ImageUpdateOptions {
     bool allowOlder = false;  // even when older than what the probe runs
     bool force = false;       // even when the probe holds it already
     std::optional<std::string> historyFile;
+    platform::Interrupt* interrupt = nullptr;  // as UpdateOptions' (twice: stop at the next step)
 };
 
 // watch: every probe plugged in is updated, at most `jobs` at once (0: no limit), until `count`

@@ -39,6 +39,12 @@ void InterruptedEvents::finished(const UpdateRecord& record) {
     next.finished(record);
     const std::lock_guard lock(mutex);
     ended.push_back(record);
+    ++finishedCount;
+}
+
+std::size_t InterruptedEvents::finishedSoFar() {
+    const std::lock_guard lock(mutex);
+    return finishedCount;
 }
 
 std::vector<UpdateRecord> InterruptedEvents::take() {

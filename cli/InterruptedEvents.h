@@ -28,6 +28,8 @@ public:
 
     // The records finished since the last call, in finishing order.
     std::vector<UpdateRecord> take();
+    // How many updates have finished so far.
+    std::size_t finishedSoFar();
 
 private:
     void stopWhenPressedTwice() const;
@@ -36,6 +38,7 @@ private:
     const platform::Interrupt& presses;
     std::mutex mutex;
     std::vector<UpdateRecord> ended;
+    std::size_t finishedCount = 0;
 };
 
 // Tells nothing: for a command that reports records alone.

@@ -12,14 +12,14 @@ namespace {
 
 // The test's hand on the bench. Every wait of the watch's loop is a tick at which the test may
 // plug probes in. Ctrl-C is pressed when `press` first says so to whoever asks; a worker that
-// sees the press first waits until the loop has seen it too, so that what the loop does about
+// sees a first press first waits until the loop has seen it too, so that what the loop does about
 // a press happens while the worker's update still runs, as it does for a person at a keyboard.
 struct Bench : platform::Interrupt {
     explicit Bench(sim::VirtualClock& on) : clock(on) {}
     unsigned presses() const override {
         if (press && pressed == 0)
             pressed = press();
-        while (pressed > 0 && std::this_thread::get_id() != loop && !seenByLoop)
+        while (pressed == 1 && std::this_thread::get_id() != loop && !seenByLoop)
             std::this_thread::yield();
         return pressed.load();
     }
@@ -53,11 +53,14 @@ struct OnBench : platform::Interrupt {
 struct Watch : CliProbes {
     Bench bench{clock};
     CliRun watch(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"watch"};
+        std::copy(args.begin(), args.end(), std::back_inserter(all));
+        return run(all);
+    }
+    CliRun run(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
-        std::vector<std::string> all{"watch"};
-        all.insert(all.end(), args.begin(), args.end());
-        const int status = cli::runCli(context, all, {out, err, false},
+        const int status = cli::runCli(context, args, {out, err, false},
                                        [&] { return std::make_unique<OnBench>(bench); });
         return {status, out.str(), err.str()};
     }
@@ -140,4 +143,25 @@ TEST_F(Watch, TheSecondCtrlCStopsAtTheNextStepAndNamesTheProbeLeftPartWay) {
                         "0300A1 (Velantrix Heron): the update stopped part-way and the firmware "
                         "may be incomplete",
                         run.out);
+}
+
+TEST_F(Watch, UpdateAllAndTheSingleUpdateHonourCtrlCAsWatchDoes) {
+    const auto running = plug(3, "0300A1");
+    const auto queued = plug(3, "0300A2");
+    bench.press = [&] { return running->commandCount(sim::Command::Write) >= 3 ? 1u : 0u; };
+    const CliRun all = run({"update", "--all", "--jobs", "1"});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_TRUE(holds(*running, rowOf(3)));
+    EXPECT_EQ(queued->commandCount(sim::Command::Connect), 0);
+    EXPECT_TRUE(all.out.ends_with("2 probes: 1 updated, 1 skipped\n")) << all.out;
+
+    bench.pressed = 0;
+    bench.press = [&] { return queued->commandCount(sim::Command::Write) >= 3 ? 2u : 0u; };
+    const CliRun one = run({"update", "--serial", "0300A2"});
+    EXPECT_EQ(one.status, 5);
+    EXPECT_LT(queued->commandCount(sim::Command::Write), 6);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "0300A2 (Velantrix Heron): the update stopped part-way", one.out);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, "velantrix-update-cli: 0300A2: stopped by Ctrl-C",
+                        one.err);
 }
