@@ -42,6 +42,12 @@ struct Bench : platform::Interrupt {
     std::atomic<std::thread::id> loop;
     std::atomic<bool> seen{false};
     std::atomic<bool> acted{false};
+
+    void reset(std::function<unsigned()> pressing) {
+        pressed = 0;
+        seen = acted = false;
+        press = std::move(pressing);
+    }
 };
 
 // The catcher hands the command an interrupt of its own; this one reads the bench.
@@ -54,11 +60,6 @@ struct OnBench : platform::Interrupt {
 
 struct Watch : CliProbes {
     Bench bench{clock};
-    CliRun watch(const std::vector<std::string>& args) {
-        std::vector<std::string> all{"watch"};
-        std::copy(args.begin(), args.end(), std::back_inserter(all));
-        return run(all);
-    }
     CliRun run(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
@@ -92,7 +93,7 @@ TEST_F(Watch, UpdatesEachArrivalOnceReportsEachAndEndsAfterCount) {
     const std::string history = testing::TempDir() + "vx-watch.jsonl";
     std::remove(history.c_str());
 
-    const CliRun run = watch({"--count", "4", "--history", history});
+    const CliRun run = this->run({"watch", "--count", "4", "--history", history});
     EXPECT_EQ(run.status, 5);
     ASSERT_TRUE(late);
     EXPECT_TRUE(holds(*good, rowOf(3)) && holds(*late, rowOf(3)));
@@ -115,50 +116,34 @@ TEST_F(Watch, UpdatesEachArrivalOnceReportsEachAndEndsAfterCount) {
     EXPECT_EQ(readHistory(history).entries.size(), 4u);
 }
 
+// watch and update alike: a first press lets the running update finish and starts no other, a
+// second stops it at its next step and names the probe left part-way.
 TEST_F(Watch, CtrlCOnceLetsTheRunningUpdateFinishTwiceStopsItAndNamesItPartWay) {
     const auto running = plug(3, "0300A1");
     const auto queued = plug(3, "0300A2");
-    bench.press = [&] { return running->commandCount(sim::Command::Write) >= 3 ? 1u : 0u; };
-    const CliRun once = watch({"--jobs", "1"});
-    EXPECT_EQ(once.status, 0) << once.err;
-    EXPECT_TRUE(holds(*running, rowOf(3)));
-    EXPECT_EQ(queued->commandCount(sim::Command::Connect), 0);
-    for (const char* part :
-         {"Ctrl-C: no new update starts", "0300A1  Velantrix Heron  2.10 -> 2.16  ok  ",
-          "0300A2  Velantrix Heron  - -> -  skipped: not started  "})
-        EXPECT_PRED_FORMAT2(testing::IsSubstring, part, once.out);
-    EXPECT_PRED_FORMAT2(testing::IsNotSubstring, "part-way", once.out);
-    EXPECT_TRUE(once.out.ends_with("2 probes: 1 updated, 1 skipped\n")) << once.out;
+    using Args = std::vector<std::string>;
+    for (const auto& [once, twice] :
+         {std::pair<Args, Args>{{"watch", "--jobs", "1"}, {"watch"}},
+          {{"update", "--all", "--jobs", "1"}, {"update", "--serial", "0300A2"}}}) {
+        running->installImage(olderImage());
+        queued->installImage(olderImage());
+        const int ran = running->commandCount(sim::Command::Write);
+        const int writes = queued->commandCount(sim::Command::Write);
+        bench.reset([&] { return running->commandCount(sim::Command::Write) >= ran + 3; });
+        const CliRun first = run(once);
+        EXPECT_EQ(first.status, 0) << first.err;
+        EXPECT_TRUE(holds(*running, rowOf(3)));
+        EXPECT_EQ(queued->commandCount(sim::Command::Write), writes);
+        EXPECT_PRED_FORMAT2(testing::IsNotSubstring, "part-way", first.out);
+        EXPECT_TRUE(first.out.ends_with("2 probes: 1 updated, 1 skipped\n")) << first.out;
 
-    bench.pressed = 0;
-    bench.seen = bench.acted = false;
-    bench.press = [&] { return queued->commandCount(sim::Command::Write) >= 3 ? 2u : 0u; };
-    const CliRun twice = watch({});
-    EXPECT_EQ(twice.status, 5);
-    EXPECT_LT(queued->commandCount(sim::Command::Write), 6);
-    for (const char* part : {"0300A2  Velantrix Heron  2.10 -> -  failed: stopped by Ctrl-C",
-                             "0300A2 (Velantrix Heron): the update stopped part-way"})
-        EXPECT_PRED_FORMAT2(testing::IsSubstring, part, twice.out);
-}
-
-TEST_F(Watch, UpdateAllAndTheSingleUpdateHonourCtrlCAsWatchDoes) {
-    const auto running = plug(3, "0300A1");
-    const auto queued = plug(3, "0300A2");
-    bench.press = [&] { return running->commandCount(sim::Command::Write) >= 3 ? 1u : 0u; };
-    const CliRun all = run({"update", "--all", "--jobs", "1"});
-    EXPECT_EQ(all.status, 0) << all.err;
-    EXPECT_TRUE(holds(*running, rowOf(3)));
-    EXPECT_EQ(queued->commandCount(sim::Command::Connect), 0);
-    EXPECT_TRUE(all.out.ends_with("2 probes: 1 updated, 1 skipped\n")) << all.out;
-
-    bench.pressed = 0;
-    bench.seen = bench.acted = false;
-    bench.press = [&] { return queued->commandCount(sim::Command::Write) >= 3 ? 2u : 0u; };
-    const CliRun one = run({"update", "--serial", "0300A2"});
-    EXPECT_EQ(one.status, 5);
-    EXPECT_LT(queued->commandCount(sim::Command::Write), 6);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                        "0300A2 (Velantrix Heron): the update stopped part-way", one.out);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, "velantrix-update-cli: 0300A2: stopped by Ctrl-C",
-                        one.err);
+        bench.reset(
+            [&] { return queued->commandCount(sim::Command::Write) >= writes + 3 ? 2 : 0; });
+        const CliRun second = run(twice);
+        EXPECT_EQ(second.status, 5);
+        EXPECT_LT(queued->commandCount(sim::Command::Write), writes + 6);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                            "0300A2 (Velantrix Heron): the update stopped part-way", second.out);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, "0300A2: stopped by Ctrl-C", second.err);
+    }
 }
