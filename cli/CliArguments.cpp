@@ -144,8 +144,13 @@ std::optional<std::string> applyWatchOption(CliRequest& request,
         return std::nullopt;
     if (args[i] == "--force")
         return (request.force = true, std::string());
-    if (auto taken = applyJobsOption(request, args, i))
+    std::optional<unsigned> jobs;
+    if (request.jobs > 0)
+        jobs = request.jobs;
+    if (auto taken = takeNumber("--jobs", messages::jobsNeedsNumber, jobs, args, i)) {
+        request.jobs = jobs.value_or(0);
         return taken;
+    }
     return takeNumber("--count", messages::countNeedsNumber, request.count, args, i);
 }
 
