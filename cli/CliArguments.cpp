@@ -111,12 +111,28 @@ std::optional<std::string> applyJobsOption(CliRequest& request,
     auto taken = takeValue("--jobs", messages::jobsNeedsNumber, text, args, i);
     if (!taken || !taken->empty())
         return taken;
+    const std::string_view digits = *text;
     unsigned jobs = 0;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), jobs);
-    if (error != std::errc() || end != text->data() + text->size() || jobs == 0)
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), jobs);
+    if (error != std::errc() || end != digits.data() + digits.size() || jobs == 0)
         return messages::jobsNeedsNumber;
     request.jobs = jobs;
     return std::string();
+}
+
+// The switches of `update` and its --jobs, as applyOption takes them. Nothing when args[i] is
+// none of them.
+std::optional<std::string> applyUpdateFlag(CliRequest& request,
+                                           const std::vector<std::string>& args, std::size_t& i) {
+    static constexpr std::pair<std::string_view, bool CliRequest::*> flags[] = {
+        {"--all", &CliRequest::all},
+        {"--force", &CliRequest::force},
+        {"--json", &CliRequest::json}};
+    for (const auto& [name, flag] : flags) {
+        if (args[i] == name)
+            return (request.*flag = true, std::string());
+    }
+    return applyJobsOption(request, args, i);
 }
 
 // `--jobs N` and `--count N` of watch into `number`, a whole number of at least 1. Nothing when
@@ -176,19 +192,7 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
             }
             break;
         case Command::Update:
-            if (arg == "--all") {
-                request.all = true;
-                return {};
-            }
-            if (arg == "--force") {
-                request.force = true;
-                return {};
-            }
-            if (arg == "--json") {
-                request.json = true;
-                return {};
-            }
-            if (auto taken = applyJobsOption(request, args, i))
+            if (auto taken = applyUpdateFlag(request, args, i))
                 return *taken;
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
