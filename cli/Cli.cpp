@@ -5,8 +5,17 @@
 
 namespace cli {
 
-int runCli(platform::Context context, const std::vector<std::string>& args,
-           const Console& console) {
+namespace {
+
+std::unique_ptr<platform::Interrupt> interruptFor(platform::Context context,
+                                                  const InterruptCatcher& catcher) {
+    return catcher ? catcher() : std::make_unique<platform::CountedInterrupt>(context.clock);
+}
+
+}  // namespace
+
+int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console,
+           const InterruptCatcher& catcher) {
     const ParsedArguments parsed = parseArguments(args);
     if (!parsed.request)
         return fail(console, exitUsage, parsed.error + messages::seeHelp);
@@ -20,15 +29,19 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return exitSuccess;
         case Command::List:
             return listProbes(context, console, request.json, request.check);
-        case Command::Update:
+        case Command::Update: {
+            // Without a catcher nothing presses it: the updates are simply awaited.
+            const std::unique_ptr<platform::Interrupt> interrupt = catcher ? catcher() : nullptr;
             if (request.image) {
-                return updateFromImage(context, console,
-                                       {*request.image, request.serial.value_or(""),
-                                        request.allowOlder, request.force, request.historyFile});
+                return updateFromImage(
+                    context, console,
+                    {*request.image, request.serial.value_or(""), request.allowOlder, request.force,
+                     request.historyFile, interrupt.get()});
             }
             return updateProbes(context, console,
                                 {request.serial, request.all, request.force, request.jobs,
-                                 request.json, request.historyFile});
+                                 request.json, request.historyFile, interrupt.get()});
+        }
         case Command::Images:
             if (request.exportDirectory)
                 return exportImages(console, *request.exportDirectory, request.force);
@@ -39,6 +52,12 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             return showReleaseNotes(console, request.variant);
         case Command::Doctor:
             return diagnose(context, console, platform::systemAccessQueries());
+        case Command::Watch: {
+            const std::unique_ptr<platform::Interrupt> interrupt = interruptFor(context, catcher);
+            return watchProbes(context, console,
+                               {request.force, request.jobs, request.count, request.historyFile},
+                               *interrupt);
+        }
         case Command::History:
             return showHistory(console, request.historyFile, request.serial, request.json);
     }

@@ -16,7 +16,7 @@ struct CommandName {
     Command command;
 };
 
-constexpr std::array<CommandName, 9> commandNames{{
+constexpr std::array<CommandName, 10> commandNames{{
     {"list", Command::List},
     {"update", Command::Update},
     {"images", Command::Images},
@@ -26,6 +26,7 @@ constexpr std::array<CommandName, 9> commandNames{{
     {"help", Command::Help},
     {"--version", Command::Version},
     {"history", Command::History},
+    {"watch", Command::Watch},
 }};
 
 bool isHelp(const std::string& arg) {
@@ -88,7 +89,7 @@ std::optional<std::string> applyHistoryOption(CliRequest& request,
                                               const std::vector<std::string>& args,
                                               std::size_t& i) {
     const bool history = request.command == Command::History;
-    if (history || request.command == Command::Update) {
+    if (history || request.command == Command::Update || request.command == Command::Watch) {
         if (auto taken =
                 takeValue("--history", messages::historyNeedsFile, request.historyFile, args, i))
             return taken;
@@ -134,6 +135,41 @@ std::optional<std::string> applyUpdateFlag(CliRequest& request,
     return applyJobsOption(request, args, i);
 }
 
+// `--jobs N` and `--count N` of watch into `number`, a whole number of at least 1. Nothing when
+// args[i] is neither; otherwise an error text, empty when taken.
+std::optional<std::string> takeNumber(std::string_view name, const std::string& needsNumber,
+                                      std::optional<unsigned>& number,
+                                      const std::vector<std::string>& args, std::size_t& i) {
+    std::optional<std::string> text;
+    if (number)
+        text = std::to_string(*number);
+    auto taken = takeValue(name, needsNumber, text, args, i);
+    if (!taken || !taken->empty())
+        return taken;
+    const bool digits =
+        text->size() <= 6 && text->find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoul(*text) == 0)
+        return needsNumber;
+    number = static_cast<unsigned>(std::stoul(*text));
+    return std::string();
+}
+
+std::optional<std::string> applyWatchOption(CliRequest& request,
+                                            const std::vector<std::string>& args, std::size_t& i) {
+    if (request.command != Command::Watch)
+        return std::nullopt;
+    if (args[i] == "--force")
+        return (request.force = true, std::string());
+    std::optional<unsigned> jobs;
+    if (request.jobs > 0)
+        jobs = request.jobs;
+    if (auto taken = takeNumber("--jobs", messages::jobsNeedsNumber, jobs, args, i)) {
+        request.jobs = jobs.value_or(0);
+        return taken;
+    }
+    return takeNumber("--count", messages::countNeedsNumber, request.count, args, i);
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
@@ -141,6 +177,8 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
     if (auto taken = applyImageOption(request, args, i))
         return *taken;
     if (auto taken = applyHistoryOption(request, args, i))
+        return *taken;
+    if (auto taken = applyWatchOption(request, args, i))
         return *taken;
     switch (request.command) {
         case Command::List:
@@ -185,6 +223,7 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
         case Command::Inspect:
         case Command::Doctor:
         case Command::History:
+        case Command::Watch:
             break;
     }
     return arg.starts_with("-") ? messages::unknownOption(arg) : messages::unexpectedArgument(arg);

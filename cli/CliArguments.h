@@ -6,7 +6,7 @@
 
 namespace cli {
 
-enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History };
+enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor, History, Watch };
 
 // What the command line asks for. Fields that do not belong to `command` keep their defaults.
 // `serial` and `json` serve `history` as well.
@@ -16,8 +16,9 @@ struct CliRequest {
     bool check = false;                          // list
     std::optional<std::string> serial;           // update
     bool all = false;                            // update
-    unsigned jobs = 0;                           // update --all --jobs N: at most N at once
-    bool force = false;                          // update, images --export
+    unsigned jobs = 0;                           // update --all, watch --jobs N: at most N at once
+    bool force = false;                          // update, watch, images --export
+    std::optional<unsigned> count;               // watch: end after this many probes
     std::string variant;                         // notes
     std::optional<std::string> image;            // update --image FILE, inspect FILE
     bool allowOlder = false;                     // update --image

@@ -115,6 +115,30 @@ inline std::string summaryCount(std::size_t probes, std::size_t updated, std::si
     }
     return text;
 }
+// watch, and Ctrl-C during updates.
+inline constexpr const char* countNeedsNumber = "--count needs a whole number from 1";
+inline constexpr const char* watching =
+    "waiting for probes; each is updated when it is plugged in (Ctrl-C ends)";
+inline constexpr const char* firstInterrupt =
+    "Ctrl-C: no new update starts; the running ones finish (Ctrl-C again stops them at once)";
+inline constexpr const char* stoppedByInterrupt = "stopped by Ctrl-C";
+inline constexpr const char* notStarted = "not started";
+inline constexpr const char* resultOk = "ok";
+inline constexpr const char* resultUpToDate = "up to date";
+inline std::string resultSkipped(const std::string& why) {
+    return "skipped: " + why;
+}
+inline std::string resultFailed(const std::string& why) {
+    return "failed: " + why;
+}
+inline std::string seconds(const std::string& figure) {
+    return figure + " s";
+}
+inline std::string runningTotal(unsigned ended, unsigned updated, unsigned upToDate,
+                                unsigned failed) {
+    return "total: " + std::to_string(ended) + " ended, " + std::to_string(updated) + " updated, " +
+           std::to_string(upToDate) + " up to date, " + std::to_string(failed) + " failed";
+}
 // Image files: inspect and images --export.
 inline constexpr const char* magicLabel = "magic";
 inline constexpr const char* headerSizeLabel = "header size";
@@ -253,6 +277,13 @@ inline constexpr const char* usage =
     "                                 (e.g. 'heron' or 'Velantrix Heron')\n"
     "  doctor                         checks what opening a probe needs, one line\n"
     "                                 each: ok, or what to do (exit 0 when all is well)\n"
+    "  watch [--force] [--jobs N] [--count N]\n"
+    "                                 wait for probes and update each as it is plugged\n"
+    "                                 in, beside those running (at most N at once with\n"
+    "                                 --jobs); one line per probe when it ends, a\n"
+    "                                 running total; --count ends after N probes;\n"
+    "                                 Ctrl-C: start nothing new, let the running ones\n"
+    "                                 finish; a second Ctrl-C stops them at once\n"
     "  history [--serial S] [--json]  every update recorded, oldest first: time, serial\n"
     "                                 number, variant, versions, result, seconds; --json\n"
     "                                 prints the records as they are kept (JSON Lines)\n"

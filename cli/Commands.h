@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +10,7 @@
 #include "cli/Console.h"
 #include "platform/AccessQueries.h"
 #include "platform/Context.h"
+#include "platform/Interrupt.h"
 
 // The tool's commands. Each runs to the end in the calling thread, writes to the console it is
 // given and answers the process's exit status (cli/ExitStatus.h); none throws HException. Those
@@ -21,6 +24,9 @@ struct UpdateOptions {
     unsigned jobs = 0;                        // --all: at most this many at once (0: all)
     bool json = false;                        // --all: JSON Lines of the events
     std::optional<std::string> historyFile;   // the history, instead of the user's own
+    // Ctrl-C: once, nothing new starts and the running updates finish; twice, they stop at
+    // their next step. Null: never pressed.
+    platform::Interrupt* interrupt = nullptr;
 };
 
 // An image file into the one probe with `serial`: its variant's address and reopen rule.
@@ -29,6 +35,16 @@ struct ImageUpdateOptions {
     std::string serial;
     bool allowOlder = false;  // even when older than what the probe runs
     bool force = false;       // even when the probe holds it already
+    std::optional<std::string> historyFile;
+    platform::Interrupt* interrupt = nullptr;  // as UpdateOptions' (twice: stop at the next step)
+};
+
+// watch: every probe plugged in is updated, at most `jobs` at once (0: no limit), until `count`
+// have ended (none: until Ctrl-C).
+struct WatchOptions {
+    bool force = false;
+    unsigned jobs = 0;
+    std::optional<unsigned> count;
     std::optional<std::string> historyFile;
 };
 
@@ -50,7 +66,18 @@ int diagnose(platform::Context context, const Console& console,
 int showHistory(const Console& console, const std::optional<std::string>& historyFile,
                 const std::optional<std::string>& serial, bool json);
 
+// Waits on the context's device watch and updates each probe as it arrives; Ctrl-C, as
+// `interrupt` counts it, ends the watch (once: the running updates finish; twice: they stop at
+// their next step).
+int watchProbes(platform::Context context, const Console& console, const WatchOptions& options,
+                platform::Interrupt& interrupt);
+
+// Where a command that honours Ctrl-C gets its interrupt, made when such a command starts (the
+// others leave Ctrl-C to the system). Empty: one that is never pressed.
+using InterruptCatcher = std::function<std::unique_ptr<platform::Interrupt>()>;
+
 // Parses `args` (the arguments after the program name) and runs what they ask for on `context`.
-int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console);
+int runCli(platform::Context context, const std::vector<std::string>& args, const Console& console,
+           const InterruptCatcher& catcher = {});
 
 }  // namespace cli

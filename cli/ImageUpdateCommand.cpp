@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
 #include "cli/ExitStatus.h"
+#include "cli/InterruptedEvents.h"
 #include "cli/ProbeConsole.h"
 #include "cli/UpdateTarget.h"
 #include "firmware/FirmwareImage.h"
@@ -68,7 +69,9 @@ int updateFromImage(platform::Context context, const Console& console,
     if (!check.refusal.empty())
         return fail(console, exitImageRefused, options.path, check.refusal);
 
-    ProbeConsole events(console, options.historyFile, false);
+    ProbeConsole shown(console, options.historyFile, false);
+    platform::CountedInterrupt never(context.clock);
+    InterruptedEvents events(shown, options.interrupt ? *options.interrupt : never);
     Target target(context, events, device);
     const FirmwareImage image = imageInPlaceOf(*target.report.row, file.bytes);
     target.image = &image;

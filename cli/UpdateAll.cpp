@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/CliMessages.h"
+#include "cli/InterruptedEvents.h"
 #include "cli/JsonEvents.h"
 #include "cli/ProbeConsole.h"
 #include "cli/ProbeSurvey.h"
@@ -15,6 +16,9 @@
 namespace cli {
 
 namespace {
+
+// How often a wait for the updates looks at Ctrl-C when nothing wakes it.
+constexpr uint32_t kInterruptTickMs = 200;
 
 std::unique_ptr<ConsoleEvents> displayFor(platform::Context context, const Console& console,
                                           const UpdateOptions& options) {
@@ -30,14 +34,40 @@ bool sharesSerial(const std::vector<USBDeviceInfo>& probes, const USBDeviceInfo&
                          [&](const auto& p) { return p.serialNumber == probe.serialNumber; }) > 1;
 }
 
-UpdateRecord leftAlone(UpdateEvents& events, const USBDeviceInfo& probe) {
+UpdateRecord leftAlone(UpdateEvents& events, const USBDeviceInfo& probe, const char* why,
+                       UpdateResult result = UpdateResult::Failed) {
     UpdateRecord record;
     record.serialNumber = probe.serialNumber;
     record.variant = variantOf(describeProbe(probe));
-    record.message = messages::sharedSerial;
+    record.message = why;
+    record.result = result;
     events.started(record.serialNumber, record.variant);
     events.finished(record);
     return record;
+}
+
+// The pool's records once every update has ended. The first Ctrl-C keeps the queued ones from
+// starting (each a record of its own, skipped); the running ones stop at a second press, through
+// the events.
+std::vector<UpdateRecord> awaitUpdates(UpdatePool& pool, InterruptedEvents& events,
+                                       std::size_t submitted, const UpdateOptions& options,
+                                       const Console& console) {
+    if (options.interrupt) {
+        unsigned seen = 0;
+        while (events.finishedSoFar() + pool.unfinished().size() < submitted) {
+            const unsigned now = options.interrupt->waitMs(kInterruptTickMs, seen);
+            if (seen == 0 && now > 0) {
+                pool.stop();
+                console.err << messages::firstInterrupt << '\n' << std::flush;
+            }
+            seen = now;
+        }
+    }
+    std::vector<UpdateRecord> records = pool.wait();
+    for (const USBDeviceInfo& probe : pool.unfinished()) {
+        records.push_back(leftAlone(events, probe, messages::notStarted, UpdateResult::Skipped));
+    }
+    return records;
 }
 
 }  // namespace
@@ -47,15 +77,21 @@ int updateAll(platform::Context context, const Console& console,
     const std::unique_ptr<ConsoleEvents> display = displayFor(context, console, options);
     std::vector<UpdateRecord> records;
     {
-        UpdatePool pool(context, *display, options.force, options.jobs);
+        platform::CountedInterrupt never(context.clock);
+        InterruptedEvents stopping(*display, options.interrupt ? *options.interrupt : never);
+        UpdatePool pool(context, stopping, options.force, options.jobs);
+        std::size_t submitted = 0;
         for (const USBDeviceInfo& probe : probes) {
-            if (sharesSerial(probes, probe))
-                records.push_back(leftAlone(*display, probe));
-            else
+            if (sharesSerial(probes, probe)) {
+                records.push_back(leftAlone(*display, probe, messages::sharedSerial));
+            } else {
                 pool.submit(probe);
+                ++submitted;
+            }
         }
         pool.close();
-        const std::vector<UpdateRecord> done = pool.wait();
+        const std::vector<UpdateRecord> done =
+            awaitUpdates(pool, stopping, submitted, options, console);
         records.insert(records.end(), done.begin(), done.end());
     }
     display->end();

@@ -3,6 +3,7 @@
 #include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/InterruptedEvents.h"
 #include "cli/ProbeConsole.h"
 #include "cli/ProbeSurvey.h"
 #include "cli/ProbeUpdate.h"
@@ -51,7 +52,9 @@ int updateProbes(platform::Context context, const Console& console, const Update
         return fail(console, exitSeveralProbes, messages::severalProbesChoose);
     }
     ProbeConsole events(console, options.historyFile, false);
-    return statusOf(updateProbe(context, targets.front(), options.force, events));
+    platform::CountedInterrupt never(context.clock);
+    InterruptedEvents stopping(events, options.interrupt ? *options.interrupt : never);
+    return statusOf(updateProbe(context, targets.front(), options.force, stopping));
 }
 
 }  // namespace cli

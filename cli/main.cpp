@@ -6,6 +6,7 @@
 #include "cli/ExitStatus.h"
 #include "platform/Context.h"
 #include "platform/HException.h"
+#include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     const cli::Console console{std::cout, std::cerr, platform::standardOutputIsTerminal()};
     try {
         return cli::runCli(platform::systemContext(),
-                           std::vector<std::string>(argv + 1, argv + argc), console);
+                           std::vector<std::string>(argv + 1, argv + argc), console,
+                           platform::catchInterrupts);
     } catch (HException& e) {
         return cli::fail(console, cli::exitFailure, e.message());
     } catch (std::exception& e) {
