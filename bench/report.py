@@ -199,7 +199,8 @@ def update_rows(results):
             window_share = 100.0 * window_s * 1e3 / wire_ms
             rows.append((f"{label}: host CPU per update through the window",
                          f"{fmt_time(window_s)} = {window_share:.2f} % of wire "
-                         f"({window['reports']:.0f} progress reports)",
+                         f"({window['reports']:.0f} progress reports, "
+                         f"{window.get('bar_drawings', 0):.0f} bar drawings)",
                          f"< {TARGET_HOST_SHARE:g} %", verdict(window_share < TARGET_HOST_SHARE)))
             rows.append((f"{label}: longest stretch between processEvents()",
                          f"{host['gap_us']:.0f} µs update code, {window['gap_us']:.0f} µs window"
@@ -242,6 +243,11 @@ def byte_rows(results):
             cells.append(f"{short} {fmt_time(seconds(run))}")
     if cells:
         rows.append(("One loader exchange, host side only", ", ".join(cells), "-", ""))
+    run = results.get("core", "HistoryAppend/real_time")
+    if run:
+        rows.append(("One history line appended and flushed to the disk (fsync), per update",
+                     f"{fmt_time(seconds(run, 'real_time'))} wall, {fmt_time(seconds(run))} CPU",
+                     "-", ""))
     return rows
 
 
