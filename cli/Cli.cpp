@@ -24,9 +24,11 @@ int runCli(platform::Context context, const std::vector<std::string>& args,
             if (request.image) {
                 return updateFromImage(context, console,
                                        {*request.image, request.serial.value_or(""),
-                                        request.allowOlder, request.force});
+                                        request.allowOlder, request.force, request.historyFile});
             }
-            return updateProbes(context, console, {request.serial, request.all, request.force});
+            return updateProbes(context, console,
+                                {request.serial, request.all, request.force, request.jobs,
+                                 request.json, request.historyFile});
         case Command::Images:
             if (request.exportDirectory)
                 return exportImages(console, *request.exportDirectory, request.force);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 #include "cli/CliMessages.h"
@@ -99,6 +100,40 @@ std::optional<std::string> applyHistoryOption(CliRequest& request,
     return std::nullopt;
 }
 
+// `--jobs N` of update --all into `request.jobs`, N a whole number from 1. Nothing when args[i]
+// is another option; otherwise an error text, empty when taken.
+std::optional<std::string> applyJobsOption(CliRequest& request,
+                                           const std::vector<std::string>& args, std::size_t& i) {
+    std::optional<std::string> text;
+    if (request.jobs != 0 && (args[i] == "--jobs" || args[i].starts_with("--jobs=")))
+        return messages::optionTwice("--jobs");
+    auto taken = takeValue("--jobs", messages::jobsNeedsNumber, text, args, i);
+    if (!taken || !taken->empty())
+        return taken;
+    const std::string_view digits = *text;
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), jobs);
+    if (error != std::errc() || end != digits.data() + digits.size() || jobs == 0)
+        return messages::jobsNeedsNumber;
+    request.jobs = jobs;
+    return std::string();
+}
+
+// The switches of `update` and its --jobs, as applyOption takes them. Nothing when args[i] is
+// none of them.
+std::optional<std::string> applyUpdateFlag(CliRequest& request,
+                                           const std::vector<std::string>& args, std::size_t& i) {
+    static constexpr std::pair<std::string_view, bool CliRequest::*> flags[] = {
+        {"--all", &CliRequest::all},
+        {"--force", &CliRequest::force},
+        {"--json", &CliRequest::json}};
+    for (const auto& [name, flag] : flags) {
+        if (args[i] == name)
+            return (request.*flag = true, std::string());
+    }
+    return applyJobsOption(request, args, i);
+}
+
 // Applies one option of `request.command` at args[i]; may consume the next argument as its
 // value. Answers an error text, empty when the option was accepted.
 std::string applyOption(CliRequest& request, const std::vector<std::string>& args, std::size_t& i) {
@@ -119,14 +154,8 @@ std::string applyOption(CliRequest& request, const std::vector<std::string>& arg
             }
             break;
         case Command::Update:
-            if (arg == "--all") {
-                request.all = true;
-                return {};
-            }
-            if (arg == "--force") {
-                request.force = true;
-                return {};
-            }
+            if (auto taken = applyUpdateFlag(request, args, i))
+                return *taken;
             if (arg == "--serial" || arg.starts_with("--serial=")) {
                 if (request.serial)
                     return messages::serialTwice;
@@ -206,6 +235,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     }
     if (request.command == Command::Update && request.all && request.serial)
         return failure(messages::serialOrAll);
+    if (request.command == Command::Update && !request.all && (request.jobs || request.json))
+        return failure(messages::manyNeedsAll);
     if (request.command == Command::Notes && request.variant.empty())
         return failure(messages::notesNeedsVariant);
     if (std::string error = imageRule(request); !error.empty())

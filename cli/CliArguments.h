@@ -12,10 +12,11 @@ enum class Command { Help, Version, List, Update, Images, Notes, Inspect, Doctor
 // `serial` and `json` serve `history` as well.
 struct CliRequest {
     Command command = Command::Help;
-    bool json = false;                           // list
+    bool json = false;                           // list, update --all
     bool check = false;                          // list
     std::optional<std::string> serial;           // update
     bool all = false;                            // update
+    unsigned jobs = 0;                           // update --all --jobs N: at most N at once
     bool force = false;                          // update, images --export
     std::string variant;                         // notes
     std::optional<std::string> image;            // update --image FILE, inspect FILE

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // What the command-line tool says on its own, word for word; what it says about probes and
 // updates beyond this comes from the layers below (firmware/UserMessages.h and the links' and
@@ -20,6 +21,8 @@ inline constexpr const char* notesNeedsVariant = "notes needs a variant name, e.
 inline std::string optionTwice(std::string_view option) {
     return std::string(option) + " given twice";
 }
+inline constexpr const char* jobsNeedsNumber = "--jobs needs a whole number from 1";
+inline constexpr const char* manyNeedsAll = "--jobs and --json go with update --all";
 inline constexpr const char* imageNeedsFile = "--image needs a file name";
 inline constexpr const char* exportNeedsFolder = "--export needs a folder name";
 inline constexpr const char* imageNeedsSerial =
@@ -88,6 +91,29 @@ inline std::string reportsOtherVersion(const std::string& now, const std::string
 }
 inline std::string installedNow(const std::string& version) {
     return "installed version now " + version;
+}
+// update --all.
+inline constexpr const char* sharedSerial =
+    "another attached Velantrix reports the same serial number; after a restart the two cannot "
+    "be told apart, so neither was updated";
+inline constexpr const char* boardNotice =
+    "Do not remove a Velantrix while its line shows it being updated.";
+inline constexpr const char* failedOnBoard = "failed (see below)";
+inline constexpr const char* summaryHeading[] = {"SERIAL", "VARIANT", "FROM",
+                                                 "TO",     "RESULT",  "SECONDS"};
+inline std::string summaryCount(std::size_t probes, std::size_t updated, std::size_t upToDate,
+                                std::size_t skipped, std::size_t failed) {
+    std::string text = std::to_string(probes) + (probes == 1 ? " probe:" : " probes:");
+    const std::pair<std::size_t, const char*> counts[] = {
+        {updated, "updated"}, {upToDate, "up to date"}, {skipped, "skipped"}, {failed, "failed"}};
+    const char* separator = " ";
+    for (const auto& [count, what] : counts) {
+        if (count == 0)
+            continue;
+        text += separator + std::to_string(count) + " " + what;
+        separator = ", ";
+    }
+    return text;
 }
 // Image files: inspect and images --export.
 inline constexpr const char* magicLabel = "magic";
@@ -207,6 +233,11 @@ inline constexpr const char* usage =
     "                                 the offered version is checked block by block and\n"
     "                                 left alone when its flash holds the image\n"
     "                                 (--force installs without checking)\n"
+    "  update --all [--jobs N] [--json] [--force]\n"
+    "                                 every probe at once, each on its own link (--jobs:\n"
+    "                                 at most N at a time); a line per probe on a\n"
+    "                                 terminal, --json one JSON object per event, then\n"
+    "                                 a summary; exit 5 when any probe failed\n"
     "  update --image FILE --serial S [--allow-older] [--force]\n"
     "                                 install an image file into the probe with serial\n"
     "                                 number S (refused when older than what it runs,\n"

@@ -18,6 +18,9 @@ struct UpdateOptions {
     std::optional<std::string> serialNumber;  // only the probe with this serial number
     bool all = false;                         // every probe that can be updated
     bool force = false;                       // install even over the offered version
+    unsigned jobs = 0;                        // --all: at most this many at once (0: all)
+    bool json = false;                        // --all: JSON Lines of the events
+    std::optional<std::string> historyFile;   // the history, instead of the user's own
 };
 
 // An image file into the one probe with `serial`: its variant's address and reopen rule.
@@ -26,6 +29,7 @@ struct ImageUpdateOptions {
     std::string serial;
     bool allowOlder = false;  // even when older than what the probe runs
     bool force = false;       // even when the probe holds it already
+    std::optional<std::string> historyFile;
 };
 
 int listProbes(platform::Context context, const Console& console, bool json, bool check);

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
 #include "cli/ExitStatus.h"
+#include "cli/ProbeConsole.h"
 #include "cli/UpdateTarget.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ImageFile.h"
@@ -26,8 +27,20 @@ std::string objection(Target& target, const ImageUpdateOptions& options, Firmwar
         return {};
     if (holdsTargetImage(target, messages::checkingFile(versionText(target.expected))))
         return messages::sameAsInstalled;
-    target.console.out << target.name << ": " << messages::fileDiffersNotice << '\n';
+    target.say(messages::fileDiffersNotice);
     return {};
+}
+
+// Opens the probe, reads what it runs and weighs the file against it: the refusal, empty when
+// the install may go ahead. Throws HException.
+std::string openAndWeigh(Target& target, const ImageUpdateOptions& options,
+                         const FirmwareImageHeader& header) {
+    target.link = openUpdateLink(target.context, target.report.device);
+    const std::optional<InstalledFirmware> installed = readInstalledVersion(*target.link);
+    if (installed)
+        target.installed = installed->description;
+    target.record.before = target.installed;
+    return objection(target, options, versionOf(header), installed);
 }
 
 }  // namespace
@@ -47,31 +60,34 @@ int updateFromImage(platform::Context context, const Console& console,
         return fail(console, exitNoProbe, messages::noProbeWithSerial(options.serial));
     if (count > 1)
         return fail(console, exitSeveralProbes, messages::severalWithSerial(options.serial));
-    Target target(context, console, *std::find_if(probes.begin(), probes.end(), chosen));
-    if (target.report.state != ProbeState::Ready)
-        return fail(console, exitFailure, target.serial, target.report.message);
-
-    const ImageFileCheck check = checkImageFile(file.bytes, target.report.row);
+    const USBDeviceInfo device = *std::find_if(probes.begin(), probes.end(), chosen);
+    const ProbeReport report = describeProbe(device);
+    if (report.state != ProbeState::Ready)
+        return fail(console, exitFailure, device.serialNumber, report.message);
+    const ImageFileCheck check = checkImageFile(file.bytes, report.row);
     if (!check.refusal.empty())
         return fail(console, exitImageRefused, options.path, check.refusal);
+
+    ProbeConsole events(console, options.historyFile, false);
+    Target target(context, events, device);
     const FirmwareImage image = imageInPlaceOf(*target.report.row, file.bytes);
     target.image = &image;
     target.expected = versionDescription(*check.header);
+    target.record.imageFile = options.path;
     try {
-        target.link = openUpdateLink(context, target.report.device);
-        const std::optional<InstalledFirmware> installed = readInstalledVersion(*target.link);
-        if (installed)
-            target.installed = installed->description;
-        if (std::string no = objection(target, options, versionOf(*check.header), installed);
-            !no.empty())
+        // A refusal is no update: nothing was written, and nothing is recorded.
+        if (std::string no = openAndWeigh(target, options, *check.header); !no.empty())
             return fail(console, exitImageRefused, options.path, no);
     } catch (HException& e) {
-        return fail(console, exitUpdateFailed, target.serial, e.message());
+        finishTarget(target, UpdateResult::Failed, e.message());
+        return exitUpdateFailed;
     }
-    const int status =
+    const bool done =
         install(target, messages::installingFile(options.path, versionText(target.expected),
                                                  versionText(target.installed)));
-    return status == exitSuccess ? confirm(target) : status;
+    const UpdateRecord record = finishTarget(
+        target, done && confirm(target) ? UpdateResult::Updated : UpdateResult::Failed);
+    return record.result == UpdateResult::Updated ? exitSuccess : exitUpdateFailed;
 }
 
 }  // namespace cli

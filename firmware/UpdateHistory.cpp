@@ -373,6 +373,12 @@ bool assign(UpdateRecord& record, const Member& member, const Value& value) {
 
 }  // namespace
 
+std::string jsonStringOf(std::string_view text) {
+    std::string out;
+    appendString(out, text);
+    return out;
+}
+
 const char* resultName(UpdateResult result) {
     for (const auto& [named, name] : resultNames) {
         if (named == result)

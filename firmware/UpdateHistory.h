@@ -31,6 +31,10 @@ std::string encodeHistoryLine(const UpdateRecord& record);
 // it does not know are passed over; of those above, time, serial and result must be there.
 std::optional<UpdateRecord> decodeHistoryLine(std::string_view line);
 
+// `text` as a JSON string, quotes included, escaped as a line's texts are: for other JSON
+// Lines that carry the same texts (the command-line tool's update events).
+std::string jsonStringOf(std::string_view text);
+
 // How `result` is named in a line and in the `history` table.
 const char* resultName(UpdateResult result);
 

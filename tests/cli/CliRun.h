@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -7,6 +8,16 @@
 #include "cli/Commands.h"
 #include "platform/Context.h"
 #include "tests/support/VirtualProbes.h"
+
+// Every update the tool runs is recorded: a test program that runs it records into a state
+// folder of its own, never the user's. One folder for every run: appending to it at once is what
+// the history is made for.
+inline const std::string cliStateFolder = testing::TempDir() + "vx-cli-state";
+#ifdef _WIN32
+inline const int ownStateFolder = _putenv_s("LOCALAPPDATA", cliStateFolder.c_str());
+#else
+inline const int ownStateFolder = ::setenv("XDG_STATE_HOME", cliStateFolder.c_str(), 1);
+#endif
 
 // One run of the tool in-process on `context`, its output going to a file rather than a
 // terminal. Commands that reach no probe may run on the program's own context.

@@ -1,22 +1,12 @@
 // `history`: one probe's updates as a table and as the lines kept, the lines it skipped, and no
-// file yet. The commands that record updates write into a state folder of this test program's
-// own, never the user's.
+// file yet.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "CliRun.h"
 
 namespace {
-
-// One folder for every run: appending to it at once is what the history is made for.
-const std::string stateFolder = testing::TempDir() + "vx-cli-state";
-#ifdef _WIN32
-const int ownStateFolder = _putenv_s("LOCALAPPDATA", stateFolder.c_str());
-#else
-const int ownStateFolder = ::setenv("XDG_STATE_HOME", stateFolder.c_str(), 1);
-#endif
 
 const std::string heron1 =
     R"({"time":"2026-12-07T12:00:00Z","serial":"H001","variant":"Velantrix Heron",)"

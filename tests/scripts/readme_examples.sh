@@ -5,6 +5,10 @@
 # runs `true` in the window's place). Arguments: <build dir> <source dir>.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+# The updates the examples run are recorded: into a state folder of the script's own.
+XDG_STATE_HOME=$(mktemp -d)
+export XDG_STATE_HOME
+trap 'rm -rf "$XDG_STATE_HOME"' EXIT
 cd "$2"
 mapfile -t examples < <(grep -E '^    \./build/velantrix-probe-emulator ' README.md)
 [ ${#examples[@]} -gt 0 ] || { echo "no emulator examples found in README.md"; exit 1; }
