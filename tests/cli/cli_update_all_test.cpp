@@ -42,6 +42,7 @@ TEST_F(CliProbes, AllGoOnWhileSomeFailAndTheSummaryCountsThem) {
                                summary[1].substr(summary[1].rfind(' ') + 1),
                            summary[2], summary[3], summary[4], "4 probes: 2 updated, 2 failed"}));
     EXPECT_EQ(summary[3].substr(0, 45), "0300A2  Velantrix Heron   2.10 - old  -      ");
+    EXPECT_EQ(summary[1][summary[1].size() - 2], '.') << "seconds to a tenth";
     EXPECT_TRUE(summary[4].starts_with("0300A3  Velantrix Heron   -           -")) << summary[4];
     // Each recorded, the failure part-way into the flash marked as such.
     const HistoryRead read = readHistory(history);
@@ -70,7 +71,9 @@ TEST_F(CliProbes, ProbesSharingASerialNumberAreLeftAloneAndJsonTellsEveryEvent) 
                         run.err);
     std::map<std::string, UpdateResult> finished;
     int progress = 0;
+    int started = 0;
     for (const std::string& line : linesOf(run.out)) {
+        started += line.starts_with("{\"event\":\"started\"") ? 1 : 0;
         ASSERT_TRUE(line.starts_with("{\"event\":\"") && line.ends_with("}")) << line;
         if (line.starts_with("{\"event\":\"progress\"")) {
             ++progress;
@@ -85,6 +88,7 @@ TEST_F(CliProbes, ProbesSharingASerialNumberAreLeftAloneAndJsonTellsEveryEvent) 
         }
     }
     EXPECT_EQ(finished.size(), 3u);
+    EXPECT_EQ(started, 4);
     EXPECT_EQ(finished["0500C3Velantrix Egret"], UpdateResult::Updated);
     EXPECT_EQ(finished["1000D4Velantrix Kestrel"], UpdateResult::Skipped);
     EXPECT_GT(progress, 0);
@@ -105,6 +109,9 @@ TEST_F(CliProbes, TheTerminalBoardRedrawsInPlaceAndOptionsAreChecked) {
     EXPECT_PRED_FORMAT2(testing::IsSubstring,
                         "\r\x1b[2K0300A1  Velantrix Heron  Downloading firmware  [", board);
     EXPECT_PRED_FORMAT2(testing::IsSubstring, "\x1b[2A\r\x1b[2K0300A1", board);
+    // Cut short of 80 columns, so that no line wraps under the cursor's moves.
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, "Heron  installing " + heron + " over 2.10 - \n",
+                        board);
     EXPECT_PRED_FORMAT2(testing::IsSubstring, "\r\x1b[2K0500C3  Velantrix Egret  installed version",
                         board);
 
