@@ -22,6 +22,8 @@ constexpr uint32_t crcReplyBytes = crcReplySize;
 constexpr uint32_t bridgePayloadPerPacket = 62;
 constexpr uint64_t bridgeLatencyUs = 1000;  // the latency timer the FTDI link programs
 constexpr uint64_t reopenPauseUs = 1'000'000;
+// The bridge's rhythm below is worked out for replies that go in one short packet.
+static_assert(statusReplyBytes < bridgePayloadPerPacket && crcReplyBytes < bridgePayloadPerPacket);
 
 uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return (a + b - 1) / b;
@@ -50,7 +52,7 @@ public:
                 carrier == Carrier::FtdiBridge ? bridgePayloadPerPacket : timing.packetBytes;
             bus += framesUs(ceilDiv(exchange.replyBytes, packetPayload));
             if (carrier == Carrier::FtdiBridge && exchange.replyBytes % bridgePayloadPerPacket)
-                hold = bridgeLatencyUs;
+                hold = bridgeHoldUs(exchange.workUs);
         }
         const int transfers = exchange.controlTransfers +
                               static_cast<int>(exchange.outTransfers.size()) +
@@ -75,6 +77,22 @@ public:
     const WireTime& result() const { return total; }
 
 private:
+    // How long a short reply, ready `workUs` after its request went out, waits in the bridge.
+    // The host reads from the moment the request is out; the bridge answers each read when its
+    // latency timer runs out, with a status-only packet while the reply is not ready, and each
+    // such packet is a transfer of its own, a whole frame. So the bridge sends on a rhythm of
+    // one latency period and one frame from the request's end, and the reply goes with the
+    // first packet whose timer ran out after it was ready (its own frame is counted as bus
+    // time). (Counting a fixed latency period from the moment the reply is ready, as this
+    // did before, missed the status packets' frames: a write, ready 9.05 ms after its data, is
+    // seen almost a millisecond later than that, a short command's reply 50 us earlier.)
+    uint64_t bridgeHoldUs(uint64_t workUs) const {
+        const uint64_t rhythm = bridgeLatencyUs + timing.frameUs;
+        const uint64_t waits =
+            workUs > bridgeLatencyUs ? ceilDiv(workUs - bridgeLatencyUs, rhythm) : 0;
+        return bridgeLatencyUs + waits * rhythm - workUs;
+    }
+
     // A transfer occupies whole frames, at most bulkPacketsPerFrame packets in each.
     uint64_t framesUs(uint64_t packets) const {
         return ceilDiv(packets, timing.bulkPacketsPerFrame) * timing.frameUs;

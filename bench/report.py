@@ -20,6 +20,8 @@ TARGET_LISTING_POLL_US = 1000.0  # a tick that lists the virtual bus, 127 listed
 TARGET_STARTUP_MS = 300.0
 TARGET_IDLE_CPU = 0.5  # %
 TARGET_PEAK_MB = 60.0
+TARGET_MANY_RATIO = {8: 1.15, 32: 1.3}  # N probes at once ÷ one probe alone
+TARGET_MANY_CPU_SHARE = 2.0  # host CPU per probe, % of one update's wire time
 
 
 # ---- Benchmark results ----
@@ -199,7 +201,8 @@ def update_rows(results):
             window_share = 100.0 * window_s * 1e3 / wire_ms
             rows.append((f"{label}: host CPU per update through the window",
                          f"{fmt_time(window_s)} = {window_share:.2f} % of wire "
-                         f"({window['reports']:.0f} progress reports)",
+                         f"({window['reports']:.0f} progress reports, "
+                         f"{window.get('bar_drawings', 0):.0f} bar drawings)",
                          f"< {TARGET_HOST_SHARE:g} %", verdict(window_share < TARGET_HOST_SHARE)))
             rows.append((f"{label}: longest stretch between processEvents()",
                          f"{host['gap_us']:.0f} µs update code, {window['gap_us']:.0f} µs window"
@@ -242,6 +245,11 @@ def byte_rows(results):
             cells.append(f"{short} {fmt_time(seconds(run))}")
     if cells:
         rows.append(("One loader exchange, host side only", ", ".join(cells), "-", ""))
+    run = results.get("core", "HistoryAppend/real_time")
+    if run:
+        rows.append(("One history line appended and flushed to the disk (fsync), per update",
+                     f"{fmt_time(seconds(run, 'real_time'))} wall, {fmt_time(seconds(run))} CPU",
+                     "-", ""))
     return rows
 
 
@@ -308,6 +316,32 @@ def poll_rows(results):
     return rows
 
 
+def many_probe_rows(results):
+    """update --all of 1, 8 and 32 Herons in real time: each count's wall-clock time against
+    one probe's, and the process CPU per probe against one update's wire time."""
+    runs = {int(run["probes"]): run for _, run in results.matching("many", "ManyProbes/")}
+    rows = [(f"update --all, {name.split('/')[1]}", "FAILED: " + run["error_message"], "", "NO")
+            for name, run in results.errors_matching("many", "ManyProbes/")]
+    alone = runs.get(1)
+    for count, run in sorted(runs.items()):
+        wall_s, cpu_s = seconds(run, "real_time"), seconds(run)
+        share = 100.0 * cpu_s / count / (run["wire_ms"] / 1e3)
+        cells = f"{fmt_time(wall_s)} wall"
+        target, met = "-", ""
+        if alone and count in TARGET_MANY_RATIO:
+            ratio = wall_s / seconds(alone, "real_time")
+            cells += f" = {ratio:.2f} × one alone"
+            target = f"≤ {TARGET_MANY_RATIO[count]:g}"
+            met = verdict(ratio <= TARGET_MANY_RATIO[count])
+        title = f"{count} Herons at once" if count > 1 else "1 Heron alone"
+        rows.append((f"update --all of {title}", cells, target, met))
+        rows.append((f"  {count}: process CPU per probe ÷ one update's wire time "
+                     f"({run['wire_ms']:.0f} ms)",
+                     f"{fmt_time(cpu_s / count)} = {share:.2f} %", f"< {TARGET_MANY_CPU_SHARE:g} %",
+                     verdict(share < TARGET_MANY_CPU_SHARE)))
+    return rows
+
+
 def process_rows(startup, idle):
     rows = []
     if startup:
@@ -371,6 +405,8 @@ def main():
         ("Whole updates: virtual probe, wire time from frame and packet arithmetic", update),
         ("Host byte work and single exchanges", byte_rows(results)),
         ("Device poll on the GUI thread", poll_rows(results)),
+        ("Many probes at once: update --all, virtual Herons taking their modelled time in real "
+         "time", many_probe_rows(results)),
         ("The program as a process", process_rows(startup, idle)),
     ])
     if startup:

@@ -32,7 +32,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The poll on made-up sysfs trees needs umockdev (the build leaves it out without it).
-targets=(vx_bench_core vx_bench_gui vx_bench_startup velantrix-update)
+targets=(vx_bench_core vx_bench_gui vx_bench_many vx_bench_startup velantrix-update)
 if pkg-config --exists umockdev-1.0; then
     targets+=(vx_bench_udev)
 else
@@ -63,6 +63,7 @@ run() {
 
 run core "$build_dir/bench/vx_bench_core"
 run gui "$build_dir/bench/vx_bench_gui"
+run many "$build_dir/bench/vx_bench_many"
 if [ -x "$build_dir/bench/vx_bench_udev" ]; then
     run udev "$build_dir/bench/vx_bench_udev"
 fi

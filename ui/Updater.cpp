@@ -155,15 +155,31 @@ void Updater::invalidatePanel() {
 }
 
 void Updater::progress(int step, int steps, const char* taskdesc, const char* /*units*/) {
-    if (taskdesc)
-        setStatus(QString::fromLatin1(taskdesc), true);
+    // Held while the value changes: QProgressBar::setValue would draw it at once.
+    progressBar->setUpdatesEnabled(false);
     if (steps != -1)
         progressBar->setMaximum(steps);
     progressBar->setValue(step);
+    if (taskdesc)
+        setStatus(QString::fromLatin1(taskdesc), true);
     if (progressBar->maximum() == step) {
+        drawBar(true);
+        progressBar->setUpdatesEnabled(false);
         progressBar->setValue(0);
         setStatus(QString(), true);
+        drawBar(false);
+    } else if (taskdesc ? step != barShows : context.clock.tickMs() - barDrawnAtMs >= kBarDrawMs) {
+        // A new phase's empty bar looks like the last one's: only the sentence is new then.
+        drawBar(false);
     }
     // The update runs on this thread; pumping events here keeps the window alive meanwhile.
     QCoreApplication::processEvents();
+}
+
+void Updater::drawBar(bool now) {
+    progressBar->setUpdatesEnabled(true);  // asks the event loop for a drawing
+    if (now)
+        progressBar->repaint();
+    barShows = progressBar->value();
+    barDrawnAtMs = context.clock.tickMs();
 }

@@ -51,6 +51,7 @@ public:
     static QSize sizeForColumns(const QFont& font, int columns, AspectRatio aspect);
 
 public slots:
+    // Every report sets the bar's range and value; what is drawn when is paced, see below.
     void progress(int step, int steps, const char* taskdesc, const char* units);
 
 protected slots:
@@ -81,6 +82,18 @@ private:
     void showUnsupported(bool sameProbe);
     // Builds the panel for the one ready probe; throws HException when it cannot talk to it.
     void showPanelFor(const ProbeAssessment& assessment);
+
+    // Qt draws a bar that moved at once, and an update reports after every request: a drawing
+    // per request was most of what an update cost the window. The bar is drawn by the event
+    // loop instead, at most every kBarDrawMs of the window's clock, and a phase's last value at
+    // once, so that no phase ends on a stale bar; the status line still changes at once. Between
+    // two drawings the bar's updates are held: a window that is covered and uncovered meanwhile
+    // shows the bar's place blank until the next drawing, at most kBarDrawMs later.
+    static constexpr uint32_t kBarDrawMs = 50;
+    // Lets the bar be drawn again, `now` or by the event loop.
+    void drawBar(bool now);
+    uint32_t barDrawnAtMs = 0;
+    int barShows = -1;  // the value last drawn; a bar never drawn shows none
 
     QLabel* statusLabel;
     QProgressBar* progressBar;
