@@ -18,7 +18,7 @@ struct History : ::testing::Test {
 };
 
 const std::string awkward =
-    R"({"time":"2026-12-07T12:34:56Z","serial":"S\"1\\2\u0001","variant":"Velantrix Heron",)"
+    R"({"time":"2026-12-07T12:34:56Z","serial":"S\"1\\2\u0001\u001b\u007f","variant":"Velantrix Heron",)"
     R"("before":null,"after":null,"imageSize":112408,"imageCrc":"0x6E1C0B1A",)"
     R"("imageFile":"/tmp/déjà vu°.bin","result":"failed","message":"Verify failed :\tcrc\nÄ",)"
     R"("seconds":3.400,"partWay":true,"programVersion":"1.0.0"})";
@@ -36,7 +36,8 @@ UpdateRecord recordOf(std::string serial, std::string message = {},
 }
 
 TEST(HistoryLine, AnAwkwardRecordBecomesThisLineAndBack) {
-    UpdateRecord record = recordOf("S\"1\\2\x01", "Verify failed :\tcrc\n\xC4");  // Latin-1 too
+    UpdateRecord record =
+        recordOf("S\"1\\2\x01\x1b\x7f", "Verify failed :\tcrc\n\xC4");  // Latin-1 too
     record.timeUtc = "2026-12-07T12:34:56Z";
     record.variant = "Velantrix Heron";
     record.imageSize = 112408;
