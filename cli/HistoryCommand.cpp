@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <charconv>
 #include <vector>
 
 #include "cli/CliMessages.h"
@@ -14,16 +13,12 @@ namespace cli {
 namespace {
 
 Row rowOf(const UpdateRecord& record) {
-    char seconds[32];
-    const auto end = std::to_chars(seconds, seconds + sizeof seconds, record.seconds,
-                                   std::chars_format::fixed, 1)
-                         .ptr;
     Row row{record.timeUtc,
             record.serialNumber,
             record.variant,
             record.before.value_or("-") + " -> " + record.after.value_or("-"),
             resultName(record.result),
-            std::string(seconds, end),
+            tenths(record.seconds),
             record.message};
     std::transform(row.begin(), row.end(), row.begin(), displayUtf8);
     return row;

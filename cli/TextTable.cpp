@@ -1,6 +1,7 @@
 #include "cli/TextTable.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace cli {
 
@@ -14,6 +15,13 @@ std::size_t widthOf(const std::string& text) {
 }
 
 }  // namespace
+
+std::string tenths(double seconds) {
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 1).ptr;
+    return std::string(text, end);
+}
 
 // A record's texts are UTF-8 and came from a file anyone may edit: control characters (C0, DEL,
 // C1) are shown as '?', so that a line cannot move the cursor or recolour the screen.

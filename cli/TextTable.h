@@ -13,6 +13,10 @@ using Row = std::vector<std::string>;
 // (C0, DEL, C1) are shown as '?', so that a line cannot move the cursor or recolour the screen.
 std::string displayUtf8(const std::string& text);
 
+// An update's seconds with one decimal ("3.4"), whatever the locale: the summary's, the
+// history's and watch's figure.
+std::string tenths(double seconds);
+
 // The rows, the first a heading, each column padded to its widest entry by the characters it
 // shows, two spaces between columns, no trailing blanks.
 void writeColumns(std::ostream& out, const std::vector<Row>& rows);

@@ -1,7 +1,6 @@
 #include "cli/UpdateSummary.h"
 
 #include <algorithm>
-#include <charconv>
 #include <iterator>
 
 #include "cli/CliMessages.h"
@@ -29,13 +28,9 @@ void writeSummary(std::ostream& out, const std::vector<UpdateRecord>& records) {
     std::vector<Row> rows{
         Row(std::begin(messages::summaryHeading), std::end(messages::summaryHeading))};
     for (const UpdateRecord& record : records) {
-        char seconds[32];
-        const auto end = std::to_chars(seconds, seconds + sizeof seconds, record.seconds,
-                                       std::chars_format::fixed, 1)
-                             .ptr;
         rows.push_back({displayText(record.serialNumber), displayUtf8(record.variant),
                         versionCell(record.before), versionCell(record.after),
-                        resultName(record.result), std::string(seconds, end)});
+                        resultName(record.result), tenths(record.seconds)});
     }
     writeColumns(out, rows);
     out << messages::summaryCount(records.size(), countOf(records, UpdateResult::Updated),

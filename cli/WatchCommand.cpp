@@ -1,6 +1,3 @@
-#include <iomanip>
-#include <sstream>
-
 #include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/DisplayText.h"
@@ -9,6 +6,7 @@
 #include "cli/InterruptedEvents.h"
 #include "cli/ProbeSurvey.h"
 #include "cli/ProbeUpdate.h"
+#include "cli/TextTable.h"
 #include "cli/UpdatePool.h"
 #include "cli/UpdateSummary.h"
 #include "cli/WatchArrivals.h"
@@ -149,11 +147,9 @@ void Watch::report(const UpdateRecord& record) {
     updated += record.result == UpdateResult::Updated ? 1 : 0;
     upToDate += record.result == UpdateResult::UpToDate ? 1 : 0;
     failed += record.result == UpdateResult::Failed ? 1 : 0;
-    std::ostringstream seconds;
-    seconds << std::fixed << std::setprecision(1) << record.seconds;
     console.out << displayText(record.serialNumber) << "  " << record.variant << "  "
                 << shortVersion(record.before) << " -> " << shortVersion(record.after) << "  "
-                << resultWord(record) << "  " << messages::seconds(seconds.str()) << '\n';
+                << resultWord(record) << "  " << messages::seconds(tenths(record.seconds)) << '\n';
     if (record.partWay) {
         console.out << probeName(record.serialNumber, record.variant) << ": "
                     << messages::incompleteNotice << '\n';
