@@ -157,29 +157,29 @@ void Updater::invalidatePanel() {
 void Updater::progress(int step, int steps, const char* taskdesc, const char* /*units*/) {
     // Held while the value changes: QProgressBar::setValue would draw it at once.
     progressBar->setUpdatesEnabled(false);
+    if (taskdesc)
+        setStatus(QString::fromLatin1(taskdesc), false);
     if (steps != -1)
         progressBar->setMaximum(steps);
     progressBar->setValue(step);
-    if (taskdesc)
-        setStatus(QString::fromLatin1(taskdesc), true);
     if (progressBar->maximum() == step) {
-        drawBar(true);
-        progressBar->setUpdatesEnabled(false);
+        // The full bar would be replaced by the empty one before this report returns: nobody
+        // could see it, so only the empty bar and the cleared line are drawn. Never left held
+        // after a phase: the update may end here.
         progressBar->setValue(0);
-        setStatus(QString(), true);
-        drawBar(false);
+        setStatus(QString(), false);
+        drawBar();
     } else if (taskdesc ? step != barShows : context.clock.tickMs() - barDrawnAtMs >= kBarDrawMs) {
         // A new phase's empty bar looks like the last one's: only the sentence is new then.
-        drawBar(false);
+        drawBar();
     }
-    // The update runs on this thread; pumping events here keeps the window alive meanwhile.
+    // The update runs on this thread; pumping events here keeps the window alive meanwhile, and
+    // draws what this report changed, the line and the bar together, before the update goes on.
     QCoreApplication::processEvents();
 }
 
-void Updater::drawBar(bool now) {
+void Updater::drawBar() {
     progressBar->setUpdatesEnabled(true);  // asks the event loop for a drawing
-    if (now)
-        progressBar->repaint();
     barShows = progressBar->value();
     barDrawnAtMs = context.clock.tickMs();
 }

@@ -85,13 +85,14 @@ private:
 
     // Qt draws a bar that moved at once, and an update reports after every request: a drawing
     // per request was most of what an update cost the window. The bar is drawn by the event
-    // loop instead, at most every kBarDrawMs of the window's clock, and a phase's last value at
-    // once, so that no phase ends on a stale bar; the status line still changes at once. Between
-    // two drawings the bar's updates are held: a window that is covered and uncovered meanwhile
-    // shows the bar's place blank until the next drawing, at most kBarDrawMs later.
+    // loop instead, at most every kBarDrawMs of the window's clock, and empty at a phase's end, so
+    // that no phase ends on a stale bar. A report draws what it changed, status line and bar, in
+    // one pass of the processEvents that ends it, before the update goes on. Between two
+    // drawings the bar's updates are held: a window that is covered and uncovered meanwhile shows
+    // the bar's place blank until the next drawing, at most kBarDrawMs later.
     static constexpr uint32_t kBarDrawMs = 50;
-    // Lets the bar be drawn again, `now` or by the event loop.
-    void drawBar(bool now);
+    // Lets the event loop draw the bar again.
+    void drawBar();
     uint32_t barDrawnAtMs = 0;
     int barShows = -1;  // the value last drawn; a bar never drawn shows none
 

@@ -1,7 +1,8 @@
 // The status line's bar while an update reports (that it takes every value is the install
-// test's): drawn at most every 50 ms of the window's clock within a phase, and at a phase's end
-// always with its last value, then empty; a phase that starts on the empty bar draws only its
-// sentence.
+// test's): drawn at most every 50 ms of the window's clock within a phase, and empty at a
+// phase's end (the full bar would be replaced within the same report, unseen); a phase that starts
+// on the empty bar draws only its sentence.
+#include <QLabel>
 #include <QProgressBar>
 
 #include "firmware/UpdateProcedure.h"
@@ -10,12 +11,17 @@
 
 namespace {
 
-// The bar's value at each of its drawings.
+// The bar's value and the status line's text at each of their drawings.
 struct Drawings : QObject {
     QList<int> values;
-    bool eventFilter(QObject* bar, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            values << qobject_cast<QProgressBar*>(bar)->value();
+    QStringList sentences;
+    bool eventFilter(QObject* widget, QEvent* event) override {
+        if (event->type() != QEvent::Paint)
+            return false;
+        if (auto* bar = qobject_cast<QProgressBar*>(widget))
+            values << bar->value();
+        else
+            sentences << qobject_cast<QLabel*>(widget)->text();
         return false;
     }
 };
@@ -27,6 +33,7 @@ TEST_F(VirtualProbes, TheBarIsDrawnByTheWindowsClockAndAtEveryPhaseEnd) {
         QCoreApplication::processEvents();
     Drawings drawn;
     program.find<QProgressBar>("progressBar")->installEventFilter(&drawn);
+    program.find<QLabel>("statusLabel")->installEventFilter(&drawn);
     // Two phases of 1000 units, a report every 10 ms.
     for (const char* phase : {erasePhase.taskdesc, downloadPhase.taskdesc}) {
         program.window->progress(0, 1000, phase, nullptr);
@@ -35,7 +42,10 @@ TEST_F(VirtualProbes, TheBarIsDrawnByTheWindowsClockAndAtEveryPhaseEnd) {
             program.window->progress(step, -1, nullptr, nullptr);
         }
     }
-    EXPECT_EQ(drawn.values, (QList<int>{0, 500, 1000, 0, 500, 1000, 0}));
+    EXPECT_EQ(drawn.values, (QList<int>{0, 500, 0, 500, 0}));
+    // Each sentence is drawn within the report that sets it, before the update goes on.
+    EXPECT_EQ(drawn.sentences, (QStringList{"Erasing memory, do not remove Velantrix.", "",
+                                            "Downloading firmware, do not remove Velantrix.", ""}));
 }
 
 }  // namespace
