@@ -79,7 +79,7 @@ int updateAll(platform::Context context, const Console& console,
     {
         platform::CountedInterrupt never(context.clock);
         InterruptedEvents stopping(*display, options.interrupt ? *options.interrupt : never);
-        UpdatePool pool(context, stopping, options.force, options.jobs);
+        UpdatePool pool(context, stopping, options.force, options.jobs, options.interrupt);
         std::size_t submitted = 0;
         for (const USBDeviceInfo& probe : probes) {
             if (sharesSerial(probes, probe)) {

@@ -4,8 +4,9 @@
 
 namespace cli {
 
-UpdatePool::UpdatePool(platform::Context on, UpdateEvents& sink, bool forced, unsigned most)
-    : context(on), events(sink), force(forced), jobs(most) {}
+UpdatePool::UpdatePool(platform::Context on, UpdateEvents& sink, bool forced, unsigned most,
+                       const platform::Interrupt* pressed)
+    : context(on), events(sink), force(forced), jobs(most), interrupt(pressed) {}
 
 UpdatePool::~UpdatePool() {
     stop();
@@ -27,6 +28,12 @@ void UpdatePool::submit(const USBDeviceInfo& device) {
 void UpdatePool::work() {
     std::unique_lock lock(mutex);
     while (!queue.empty()) {
+        // The caller stops the pool when it sees the press; a worker free before then must not
+        // start another update meanwhile.
+        if (interrupt && interrupt->presses() > 0) {
+            dropQueued();
+            break;
+        }
         const USBDeviceInfo device = queue.front();
         queue.pop_front();
         lock.unlock();
@@ -45,6 +52,10 @@ void UpdatePool::close() {
 
 void UpdatePool::stop() {
     const std::lock_guard lock(mutex);
+    dropQueued();
+}
+
+void UpdatePool::dropQueued() {
     closed = true;
     dropped.insert(dropped.end(), queue.begin(), queue.end());
     queue.clear();

@@ -11,15 +11,18 @@
 #include "firmware/UpdateRecord.h"
 #include "link/USBDeviceInfo.h"
 #include "platform/Context.h"
+#include "platform/Interrupt.h"
 
 namespace cli {
 
 // Updates probes on worker threads (std::jthread), at most `jobs` at once (0: no limit), each
 // with links of its own (updateProbe). Every member may be called from any thread; `events` is
-// told from the workers and must outlive the pool.
+// told from the workers and must outlive the pool, as must `interrupt`: once it has been pressed
+// a worker takes up no queued probe, as after stop(), whoever notices the press first.
 class UpdatePool {
 public:
-    UpdatePool(platform::Context context, UpdateEvents& events, bool force, unsigned jobs = 0);
+    UpdatePool(platform::Context context, UpdateEvents& events, bool force, unsigned jobs = 0,
+               const platform::Interrupt* interrupt = nullptr);
     ~UpdatePool();  // stop() then wait()
     UpdatePool(const UpdatePool&) = delete;
     UpdatePool& operator=(const UpdatePool&) = delete;
@@ -39,11 +42,13 @@ public:
 
 private:
     void work();
+    void dropQueued();  // with the lock held
 
     platform::Context context;
     UpdateEvents& events;
     const bool force;
     const unsigned jobs;
+    const platform::Interrupt* const interrupt;
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::deque<USBDeviceInfo> queue;

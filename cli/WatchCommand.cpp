@@ -54,7 +54,7 @@ public:
           interrupt(pressed),
           listing(on),
           events(quiet, pressed),
-          pool(on, events, asked.force, asked.jobs) {}
+          pool(on, events, asked.force, asked.jobs, &pressed) {}
 
     int run();
 

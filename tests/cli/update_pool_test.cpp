@@ -1,5 +1,5 @@
-// The pool of update workers: submissions while others run, stop, the destructor's join, and a
-// reopening probe found again by its serial number while another arrives.
+// The pool of update workers: submissions while others run, stop, a Ctrl-C its caller has not
+// seen yet, and a reopening probe found again by its serial number while another arrives.
 #include <condition_variable>
 #include <mutex>
 
@@ -52,7 +52,7 @@ USBDeviceInfo deviceOf(const std::vector<USBDeviceInfo>& probes, const std::stri
 
 }  // namespace
 
-TEST_F(CliProbes, ThePoolRunsAtMostItsJobsDropsTheQueuedOnStopAndJoins) {
+TEST_F(CliProbes, ThePoolRunsAtMostItsJobsAndStartsNoQueuedOneAfterStopOrCtrlC) {
     for (const char* serial : {"0300A1", "0300A2", "0300A3", "0300A4"})
         plug(3, serial);
     const std::vector<USBDeviceInfo> probes = cli::attachedProbes(context);
@@ -74,14 +74,17 @@ TEST_F(CliProbes, ThePoolRunsAtMostItsJobsDropsTheQueuedOnStopAndJoins) {
         EXPECT_EQ(records[0].result, UpdateResult::Updated);
         EXPECT_EQ(gate.starts, 2);
     }
-    Gate unopened;
-    unopened.release();
-    {
-        cli::UpdatePool pool(context, unopened, true);
-        pool.submit(deviceOf(probes, "0300A3"));
-        pool.submit(deviceOf(probes, "0300A4"));
-    }  // the destructor drops the queued, lets the running finish and joins them
-    EXPECT_EQ(unopened.finishes, unopened.starts) << "none left running";
+    platform::CountedInterrupt ctrlC(context.clock);
+    Gate pressed;
+    cli::UpdatePool pool(context, pressed, true, 1, &ctrlC);
+    pool.submit(deviceOf(probes, "0300A3"));
+    pool.submit(deviceOf(probes, "0300A4"));
+    pool.close();
+    pressed.awaitStarts(1);
+    ctrlC.press();  // nobody calls stop(): the worker itself leaves the queued one alone
+    pressed.release();
+    EXPECT_EQ(pool.wait().size(), 1u);
+    EXPECT_EQ(pool.unfinished(), (std::vector<USBDeviceInfo>{deviceOf(probes, "0300A4")}));
 }
 
 TEST_F(CliProbes, AReopeningProbeIsFoundByItsSerialWhileAnotherArrives) {
