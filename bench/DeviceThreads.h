@@ -17,8 +17,9 @@ namespace bench {
 // the calling thread hands every call of the device over to the device's thread and blocks until
 // it is done, as a real USB stack blocks the host in the kernel while the device works: one
 // hand-over and one wake-up per transfer. The device threads add up their own CPU time, which
-// deviceCpuNs() answers; the process's CPU less that is the host's. Listing, HID devices and
-// watches pass through unchanged.
+// deviceCpuNs() answers; the process's CPU less that is the host's. Opening itself runs on the
+// caller's thread (on the virtual bus it is a look-up), and so do listing, HID devices and
+// watches, which pass through unchanged.
 //
 // Threads: every member may be called from several threads at once, as the Platform contract
 // asks (each open makes its own device and thread; the total is atomic). A device it hands out
