@@ -23,7 +23,7 @@ int64_t threadCpuNs() {
 // caller's stack, referred to, not copied: no allocation per transfer.
 class DeviceSide final : public platform::UsbDevice {
 public:
-    DeviceSide(std::unique_ptr<platform::UsbDevice> device, DeviceThreads::Totals totals)
+    DeviceSide(std::unique_ptr<platform::UsbDevice> device, const DeviceThreads::Totals& totals)
         : inner(std::move(device)), shared(totals), thread([this] { serve(); }) {
         shared.open.fetch_add(1, std::memory_order_relaxed);
     }
