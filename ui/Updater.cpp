@@ -148,6 +148,11 @@ void Updater::setVariant(const QString& name) {
 
 void Updater::setPollingEnabled(bool enabled) {
     pollingEnabled = enabled;
+    // The update is over: whatever its last report held back is drawn now.
+    if (enabled && !statusLabel->updatesEnabled())
+        statusLabel->setUpdatesEnabled(true);
+    if (enabled && !progressBar->updatesEnabled())
+        drawBar();
 }
 
 void Updater::invalidatePanel() {
@@ -157,18 +162,20 @@ void Updater::invalidatePanel() {
 void Updater::progress(int step, int steps, const char* taskdesc, const char* /*units*/) {
     // Held while the value changes: QProgressBar::setValue would draw it at once.
     progressBar->setUpdatesEnabled(false);
-    if (taskdesc)
+    if (taskdesc) {
         setStatus(QString::fromLatin1(taskdesc), false);
+        statusLabel->setUpdatesEnabled(true);  // held by the last phase's end
+    }
     if (steps != -1)
         progressBar->setMaximum(steps);
     progressBar->setValue(step);
     if (progressBar->maximum() == step) {
-        // The full bar would be replaced by the empty one before this report returns: nobody
-        // could see it, so only the empty bar and the cleared line are drawn. Never left held
-        // after a phase: the update may end here.
+        // The next phase starts in the very next report, no request between: the end drawn here
+        // (a full bar, then an empty one) would be gone before anyone could see it. The emptied
+        // bar and line wait for that report, or for the update to be over.
         progressBar->setValue(0);
+        statusLabel->setUpdatesEnabled(false);
         setStatus(QString(), false);
-        drawBar();
     } else if (taskdesc ? step != barShows : context.clock.tickMs() - barDrawnAtMs >= kBarDrawMs) {
         // A new phase's empty bar looks like the last one's: only the sentence is new then.
         drawBar();

@@ -85,11 +85,13 @@ private:
 
     // Qt draws a bar that moved at once, and an update reports after every request: a drawing
     // per request was most of what an update cost the window. The bar is drawn by the event
-    // loop instead, at most every kBarDrawMs of the window's clock, and empty at a phase's end, so
-    // that no phase ends on a stale bar. A report draws what it changed, status line and bar, in
-    // one pass of the processEvents that ends it, before the update goes on. Between two
-    // drawings the bar's updates are held: a window that is covered and uncovered meanwhile shows
-    // the bar's place blank until the next drawing, at most kBarDrawMs later.
+    // loop instead, at most every kBarDrawMs of the window's clock. A report draws what it
+    // changed, status line and bar, in one pass of the processEvents that ends it, before the
+    // update goes on; a phase's end is held for the next phase's sentence, and the last one's
+    // for the end of the update (setPollingEnabled(true)), so that no update ends on a stale
+    // bar. Between two drawings the bar's updates are held: a window that is covered and
+    // uncovered meanwhile shows the bar's place blank until the next drawing, at most
+    // kBarDrawMs later.
     static constexpr uint32_t kBarDrawMs = 50;
     // Lets the event loop draw the bar again.
     void drawBar();

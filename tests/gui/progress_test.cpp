@@ -1,7 +1,7 @@
 // The status line's bar while an update reports (that it takes every value is the install
-// test's): drawn at most every 50 ms of the window's clock within a phase, and empty at a
-// phase's end (the full bar would be replaced within the same report, unseen); a phase that starts
-// on the empty bar draws only its sentence.
+// test's): drawn at most every 50 ms of the window's clock within a phase; a phase's end (an empty
+// bar, no sentence) drawn with the next phase's sentence, or when the update is over; a phase
+// that starts on the empty bar draws only its sentence.
 #include <QLabel>
 #include <QProgressBar>
 
@@ -42,9 +42,11 @@ TEST_F(VirtualProbes, TheBarIsDrawnByTheWindowsClockAndAtEveryPhaseEnd) {
             program.window->progress(step, -1, nullptr, nullptr);
         }
     }
+    program.window->setPollingEnabled(true);  // as the panel does when its update is over
+    QCoreApplication::processEvents();
     EXPECT_EQ(drawn.values, (QList<int>{0, 500, 0, 500, 0}));
     // Each sentence is drawn within the report that sets it, before the update goes on.
-    EXPECT_EQ(drawn.sentences, (QStringList{"Erasing memory, do not remove Velantrix.", "",
+    EXPECT_EQ(drawn.sentences, (QStringList{"Erasing memory, do not remove Velantrix.",
                                             "Downloading firmware, do not remove Velantrix.", ""}));
 }
 
